@@ -1,0 +1,33 @@
+#!/bin/sh
+# Runs a command inside one Wine session: a throwaway 32-bit prefix, one
+# persistent wineserver and, when there is no X display, one Xvfb. Wine is
+# stopped again when the command ends, whatever its result.
+#   WINEPREFIX   the prefix to use (created on first use)
+set -u
+: "${WINEPREFIX:?WINEPREFIX must name the prefix}"
+export WINEPREFIX WINEARCH=win32 WINEDEBUG="${WINEDEBUG:--all,err+winediag}" \
+       WINEDLLOVERRIDES="mscoree,mshtml="
+
+if [ -z "${DISPLAY:-}" ] && [ -z "${TARNWICK_IN_XVFB:-}" ]; then
+    export TARNWICK_IN_XVFB=1
+    exec xvfb-run -a -s "-screen 0 1280x1024x24" "$0" "$@"
+fi
+
+# wineserver and Wine's services keep the output they were started with;
+# start them with /dev/null so that whoever reads our output is not held.
+wineserver -k >/dev/null 2>&1; wineserver -w >/dev/null 2>&1
+wineserver -p >/dev/null 2>&1 </dev/null
+if [ ! -f "$WINEPREFIX/.ready" ]; then
+    wineboot -i </dev/null >/dev/null 2>&1
+    # Without a window manager, hiding a top-level window waits for one.
+    wine reg add 'HKCU\Software\Wine\X11 Driver' /v Managed /d N /f </dev/null >/dev/null 2>&1
+    # A crash prints a backtrace instead of waiting in a dialog.
+    wine reg add 'HKCU\Software\Wine\WineDbg' /v ShowCrashDialog /t REG_DWORD /d 0 /f </dev/null >/dev/null 2>&1
+    touch "$WINEPREFIX/.ready"
+fi
+wine cmd /c exit 0 </dev/null >/dev/null 2>&1
+
+"$@"
+rc=$?
+wineserver -k >/dev/null 2>&1; wineserver -w >/dev/null 2>&1
+exit $rc
