@@ -1,0 +1,14 @@
+#include "app/platform.h"
+
+#include <shellapi.h>
+
+void PlayAlert(UINT type)
+{
+    MessageBeep(type);
+}
+
+void ShellOpen(HWND owner, const char* verb, const char* file, const char* parameters,
+               const char* directory, int show)
+{
+    ShellExecuteA(owner, verb, file, parameters, directory, show);
+}

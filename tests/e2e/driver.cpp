@@ -1,0 +1,293 @@
+#include "tests/e2e/driver.h"
+
+#include <vector>
+
+const char SettingsKey[] = "Software\\Orrel\\Tarnwick\\1.5+";
+const char RunKey[] = "Software\\Microsoft\\Windows\\CurrentVersion\\Run";
+
+std::string ProgramFile()
+{
+    // The build knows the program by its Unix path; Wine maps / to Z:.
+    std::string path = std::string("Z:") + TARNWICK_EXE;
+    for (char& c : path)
+        if (c == '/')
+            c = '\\';
+    return path;
+}
+
+RunningProgram::~RunningProgram()
+{
+    if (!process.hProcess)
+        return;
+    if (Running()) {
+        TerminateProcess(process.hProcess, 1);
+        WaitForSingleObject(process.hProcess, 5000);
+    }
+    CloseHandle(process.hThread);
+    CloseHandle(process.hProcess);
+}
+
+bool RunningProgram::Start(const std::string& file, bool quoted)
+{
+    std::string commandLine = quoted ? "\"" + file + "\"" : file;
+    STARTUPINFOA startup = {};
+    startup.cb = sizeof(startup);
+    return CreateProcessA(file.c_str(), &commandLine[0], nullptr, nullptr, FALSE, 0, nullptr, nullptr,
+                          &startup, &process);
+}
+
+namespace {
+
+struct Search {
+    DWORD processId;
+    const char* className;
+    HWND found;
+};
+
+BOOL CALLBACK FindProcessWindow(HWND window, LPARAM parameter)
+{
+    auto* search = reinterpret_cast<Search*>(parameter);
+    DWORD owner = 0;
+    GetWindowThreadProcessId(window, &owner);
+    char className[64] = "";
+    GetClassNameA(window, className, sizeof(className));
+    if (owner == search->processId && lstrcmpA(className, search->className) == 0 &&
+        (lstrcmpA(className, "#32770") != 0 || IsWindowVisible(window))) {
+        search->found = window;
+        return FALSE;
+    }
+    return TRUE;
+}
+
+HWND WaitForProcessWindow(DWORD processId, const char* className, DWORD timeout)
+{
+    const DWORD start = GetTickCount();
+    do {
+        Search search = {processId, className, nullptr};
+        EnumWindows(FindProcessWindow, LPARAM(&search));
+        if (search.found)
+            return search.found;
+        Sleep(20);
+    } while (GetTickCount() - start < timeout);
+    return nullptr;
+}
+
+} // namespace
+
+HWND RunningProgram::WaitForWindow(DWORD timeout) const
+{
+    return WaitForProcessWindow(process.dwProcessId, "Tarnwick", timeout);
+}
+
+bool RunningProgram::WaitUntilIdle(DWORD timeout) const
+{
+    return WaitForInputIdle(process.hProcess, timeout) == 0;
+}
+
+HWND RunningProgram::WaitForDialog(DWORD timeout) const
+{
+    return WaitForProcessWindow(process.dwProcessId, "#32770", timeout);
+}
+
+DWORD RunningProgram::WaitForExit(DWORD timeout) const
+{
+    if (WaitForSingleObject(process.hProcess, timeout) != WAIT_OBJECT_0)
+        return STILL_ACTIVE;
+    DWORD code = STILL_ACTIVE;
+    GetExitCodeProcess(process.hProcess, &code);
+    return code;
+}
+
+DWORD RunningProgram::Exit()
+{
+    PostMessageA(WaitForWindow(), WM_COMMAND, 105, 0);
+    return WaitForExit();
+}
+
+void AnswerBrowser(HWND dialog, const std::string& folder)
+{
+    if (folder.empty()) {
+        PostMessageA(dialog, WM_COMMAND, IDCANCEL, 0);
+        return;
+    }
+    // BFFM_SETSELECTIONA reads the path in the browser's own process, so
+    // the text has to be put there first.
+    DWORD processId = 0;
+    GetWindowThreadProcessId(dialog, &processId);
+    HANDLE target = OpenProcess(PROCESS_VM_OPERATION | PROCESS_VM_WRITE, FALSE, processId);
+    void* remote = VirtualAllocEx(target, nullptr, folder.size() + 1, MEM_COMMIT, PAGE_READWRITE);
+    WriteProcessMemory(target, remote, folder.c_str(), folder.size() + 1, nullptr);
+    SendMessageA(dialog, WM_USER + 102 /* BFFM_SETSELECTIONA */, TRUE, LPARAM(remote));
+    PostMessageA(dialog, WM_COMMAND, IDOK, 0);
+    Sleep(200);
+    VirtualFreeEx(target, remote, 0, MEM_RELEASE);
+    CloseHandle(target);
+}
+
+namespace {
+
+struct TrayColours {
+    int yellow = 0, blue = 0, red = 0;
+};
+
+HWND TrayWindow()
+{
+    return FindWindowA(nullptr, "Wine System Tray");
+}
+
+TrayColours CountTrayColours()
+{
+    TrayColours colours;
+    HWND tray = TrayWindow();
+    if (!tray)
+        return colours;
+    // The tray draws a changed icon over the old one without clearing it, so
+    // have it repaint from scratch before looking.
+    RedrawWindow(tray, nullptr, nullptr, RDW_INVALIDATE | RDW_ERASE | RDW_ALLCHILDREN | RDW_UPDATENOW);
+    Sleep(50);
+    RECT area;
+    GetClientRect(tray, &area);
+    const int width = area.right, height = area.bottom;
+    HDC screen = GetDC(tray);
+    HDC memory = CreateCompatibleDC(screen);
+    BITMAPINFO info = {};
+    info.bmiHeader.biSize = sizeof(info.bmiHeader);
+    info.bmiHeader.biWidth = width;
+    info.bmiHeader.biHeight = -height;
+    info.bmiHeader.biPlanes = 1;
+    info.bmiHeader.biBitCount = 32;
+    void* bits = nullptr;
+    HBITMAP bitmap = CreateDIBSection(memory, &info, DIB_RGB_COLORS, &bits, nullptr, 0);
+    HGDIOBJ old = SelectObject(memory, bitmap);
+    BitBlt(memory, 0, 0, width, height, screen, 0, 0, SRCCOPY);
+    const DWORD* pixels = static_cast<const DWORD*>(bits);
+    for (int i = 0; i < width * height; ++i) {
+        switch (pixels[i] & 0xFFFFFF) {
+        case 0xFFFF00: ++colours.yellow; break;
+        case 0x0000FF: ++colours.blue; break;
+        case 0xFF0000: ++colours.red; break;
+        }
+    }
+    SelectObject(memory, old);
+    DeleteObject(bitmap);
+    DeleteDC(memory);
+    ReleaseDC(tray, screen);
+    return colours;
+}
+
+} // namespace
+
+TrayPicture ReadTrayPicture()
+{
+    const TrayColours colours = CountTrayColours();
+    if (colours.red > 0)
+        return TrayPicture::Unavailable;
+    if (colours.blue > 0)
+        return TrayPicture::Checking;
+    if (colours.yellow == 0)
+        return TrayPicture::None;
+    // The flat empty sack shows well under half the yellow of the full one.
+    return colours.yellow < 100 ? TrayPicture::Empty : TrayPicture::NotEmpty;
+}
+
+TrayPicture WaitForTrayPicture(TrayPicture picture, DWORD timeout)
+{
+    const DWORD start = GetTickCount();
+    TrayPicture seen;
+    while ((seen = ReadTrayPicture()) != picture && GetTickCount() - start < timeout)
+        Sleep(50);
+    return seen;
+}
+
+const char* Describe(TrayPicture picture)
+{
+    switch (picture) {
+    case TrayPicture::None: return "no icon";
+    case TrayPicture::Checking: return "Checking";
+    case TrayPicture::Empty: return "Empty";
+    case TrayPicture::NotEmpty: return "NotEmpty";
+    case TrayPicture::Unavailable: return "Unavailable";
+    }
+    return "?";
+}
+
+bool KeyExists(const char* key)
+{
+    HKEY handle;
+    if (RegOpenKeyExA(HKEY_CURRENT_USER, key, 0, KEY_READ, &handle) != ERROR_SUCCESS)
+        return false;
+    RegCloseKey(handle);
+    return true;
+}
+
+bool ReadNumber(const char* key, const char* name, DWORD* value)
+{
+    DWORD type = 0, size = sizeof(*value);
+    return RegGetValueA(HKEY_CURRENT_USER, key, name, RRF_RT_ANY, &type, value, &size) == ERROR_SUCCESS &&
+           type == REG_DWORD;
+}
+
+bool ReadString(const char* key, const char* name, std::string* value)
+{
+    char buffer[2048];
+    DWORD type = 0, size = sizeof(buffer);
+    if (RegGetValueA(HKEY_CURRENT_USER, key, name, RRF_RT_ANY, &type, buffer, &size) != ERROR_SUCCESS ||
+        type != REG_SZ)
+        return false;
+    *value = buffer;
+    return true;
+}
+
+void WriteNumber(const char* key, const char* name, DWORD value)
+{
+    RegSetKeyValueA(HKEY_CURRENT_USER, key, name, REG_DWORD, &value, sizeof(value));
+}
+
+void WriteString(const char* key, const char* name, const std::string& value)
+{
+    RegSetKeyValueA(HKEY_CURRENT_USER, key, name, REG_SZ, value.c_str(), DWORD(value.size() + 1));
+}
+
+void ClearSettings()
+{
+    RegDeleteKeyA(HKEY_CURRENT_USER, SettingsKey);
+    HKEY run;
+    if (RegOpenKeyExA(HKEY_CURRENT_USER, RunKey, 0, KEY_ALL_ACCESS, &run) == ERROR_SUCCESS) {
+        RegDeleteValueA(run, "Tarnwick");
+        RegCloseKey(run);
+    }
+}
+
+ScratchFolder::ScratchFolder()
+{
+    char base[MAX_PATH], name[MAX_PATH];
+    GetTempPathA(sizeof(base), base);
+    static int serial;
+    wsprintfA(name, "%stw-e2e-%lu-%d", base, GetCurrentProcessId(), ++serial);
+    CreateDirectoryA(name, nullptr);
+    path = name;
+}
+
+ScratchFolder::~ScratchFolder()
+{
+    WIN32_FIND_DATAA entry;
+    HANDLE listing = FindFirstFileA((path + "\\*").c_str(), &entry);
+    if (listing != INVALID_HANDLE_VALUE) {
+        do {
+            const std::string child = path + "\\" + entry.cFileName;
+            if (entry.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY)
+                RemoveDirectoryA(child.c_str());
+            else
+                DeleteFileA(child.c_str());
+        } while (FindNextFileA(listing, &entry));
+        FindClose(listing);
+    }
+    RemoveDirectoryA(path.c_str());
+}
+
+std::string ScratchFolder::Add(const char* name) const
+{
+    const std::string file = path + "\\" + name;
+    CloseHandle(CreateFileA(file.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, 0, nullptr));
+    return file;
+}

@@ -1,0 +1,91 @@
+#include "watch/scan.h"
+
+#include "app/platform.h"
+#include "settings/settings.h"
+#include "watch/tray.h"
+
+HANDLE ChangeHandle;
+int WasNotEmpty;
+
+namespace {
+
+constexpr DWORD WatchFilter =
+    FILE_NOTIFY_CHANGE_FILE_NAME | FILE_NOTIFY_CHANGE_DIR_NAME | FILE_NOTIFY_CHANGE_ATTRIBUTES;
+
+bool HoldsChangeNotification()
+{
+    return ChangeHandle && ChangeHandle != INVALID_HANDLE_VALUE;
+}
+
+// A notification fires once; each scan closes the old one and arms a new one.
+// Arming before the listing means a change that lands while we list raises a
+// signal (and so one more scan) instead of going unseen.
+void ReplaceWatch()
+{
+    if (HoldsChangeNotification())
+        FindCloseChangeNotification(ChangeHandle);
+    ChangeHandle = FindFirstChangeNotificationA(WatchedFolder, FALSE, WatchFilter);
+}
+
+void SoundAlert()
+{
+    if (BuzzerMode == 0)
+        return;
+    PlayAlert(BuzzerMode == 2 ? MB_ICONASTERISK : 0xFFFFFFFF);
+}
+
+} // namespace
+
+bool IsCountedEntry(DWORD attributes, const char* name)
+{
+    if (!ShowHidden && (attributes & FILE_ATTRIBUTE_HIDDEN))
+        return false;
+    if (!ShowSubfolders && (attributes & FILE_ATTRIBUTE_DIRECTORY))
+        return false;
+    return name[0] != '.';
+}
+
+void MakeSearchPattern(const char* folder, char* pattern)
+{
+    lstrcpyA(pattern, folder);
+    const int length = lstrlenA(pattern);
+    if (length == 0 || pattern[length - 1] != '\\')
+        lstrcatA(pattern, "\\");
+    lstrcatA(pattern, "*.*");
+}
+
+void ScanFolder(int showChecking)
+{
+    if (showChecking)
+        SetTrayState(Checking);
+    ReplaceWatch();
+
+    // An empty path would list the root of the current drive, a folder nobody
+    // chose; it is simply not available.
+    char pattern[1032];
+    WIN32_FIND_DATAA entry;
+    HANDLE listing = INVALID_HANDLE_VALUE;
+    if (WatchedFolder[0]) {
+        MakeSearchPattern(WatchedFolder, pattern);
+        listing = FindFirstFileA(pattern, &entry);
+    }
+    if (listing == INVALID_HANDLE_VALUE) {
+        SetTrayState(Unavailable);
+        return;
+    }
+
+    // A presence test: stop at the first counted entry.
+    bool found = IsCountedEntry(entry.dwFileAttributes, entry.cFileName);
+    while (!found && FindNextFileA(listing, &entry))
+        found = IsCountedEntry(entry.dwFileAttributes, entry.cFileName);
+    FindClose(listing);
+
+    if (found) {
+        SetTrayState(NotEmpty);
+        if (!WasNotEmpty)
+            SoundAlert();
+    } else {
+        SetTrayState(Empty);
+    }
+    WasNotEmpty = found;
+}
