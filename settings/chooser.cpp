@@ -1,0 +1,55 @@
+#include "settings/chooser.h"
+
+#include <windows.h>
+#include <objbase.h>
+#include <shlobj.h>
+
+#include "app/main_loop.h"
+#include "resource.h"
+#include "settings/regkey.h"
+#include "settings/settings.h"
+#include "ui/tray_menu.h"
+#include "watch/scan.h"
+
+bool ChooseFolder()
+{
+    bool chosen = false;
+    TrayMenu.GreyItem(IDM_SELECT_FOLDER);
+
+    IMalloc* allocator = nullptr;
+    if (CoGetMalloc(MEMCTX_TASK, &allocator) == S_OK) {
+        // The shell documents the browser as needing a single-threaded
+        // apartment; take one for the time it is open.
+        const HRESULT com = CoInitializeEx(nullptr, COINIT_APARTMENTTHREADED);
+
+        char title[1024];
+        lstrcpyA(title, "Tarnwick");
+        lstrcatA(title, ": choose a folder to watch");
+        char displayName[MAX_PATH];
+        char path[MAX_PATH];
+
+        BROWSEINFOA browse = {};
+        browse.hwndOwner = MainWindow;
+        browse.pidlRoot = nullptr;
+        browse.pszDisplayName = displayName;
+        browse.lpszTitle = title;
+        browse.ulFlags = BIF_RETURNONLYFSDIRS;
+
+        if (LPITEMIDLIST item = SHBrowseForFolderA(&browse)) {
+            if (SHGetPathFromIDListA(item, path)) {
+                lstrcpyA(WatchedFolder, path);
+                RegKey key(HKEY_CURRENT_USER, SettingsKeyPath);
+                key.Exchange(REG_SZ, "Folder", WatchedFolder, true);
+                ScanFolder(0);
+                chosen = true;
+            }
+            allocator->Free(item);
+        }
+        if (SUCCEEDED(com))
+            CoUninitialize();
+        allocator->Release();
+    }
+
+    TrayMenu.EnableItem(IDM_SELECT_FOLDER);
+    return chosen;
+}

@@ -1,0 +1,155 @@
+#include "settings/settings.h"
+
+#include "resource.h"
+#include "settings/regkey.h"
+#include "ui/tray_menu.h"
+#include "watch/scan.h"
+
+char WatchedFolder[1028];
+int BuzzerMode = 1;
+int RescanDelay = 0;
+int ShowHidden = 1;
+int ShowSubfolders = 1;
+int Permanent = 1;
+
+const DWORD RescanDelayTable[4] = {INFINITE, 10000, 60000, 600000};
+
+const char SettingsKeyPath[] = "Software\\Orrel\\Tarnwick\\1.5+";
+const char RunKeyPath[] = "Software\\Microsoft\\Windows\\CurrentVersion\\Run";
+
+namespace {
+
+const char RunValueName[] = "Tarnwick";
+
+int ReadNumber(RegKey& key, const char* name, int fallback)
+{
+    int value;
+    CopyMemory(&value, key.Exchange(REG_DWORD, name, &fallback, false), sizeof(value));
+    return value;
+}
+
+void WriteNumber(const char* name, int value)
+{
+    RegKey key(HKEY_CURRENT_USER, SettingsKeyPath);
+    key.Exchange(REG_DWORD, name, &value, true);
+}
+
+void ShowFlag(UINT id, int on)
+{
+    if (on)
+        TrayMenu.CheckItem(id);
+    else
+        TrayMenu.UncheckItem(id);
+}
+
+} // namespace
+
+DWORD RescanTimeout()
+{
+    return RescanDelay >= 0 && RescanDelay < 4 ? RescanDelayTable[RescanDelay] : INFINITE;
+}
+
+void LoadSettings()
+{
+    RegKey key(HKEY_CURRENT_USER, SettingsKeyPath);
+    if (!key.hkey)
+        return;
+    // Before the first start has stored a folder, starting with Windows keeps
+    // its default; afterwards the Run value alone tells.
+    if (key.ValueExists("Folder")) {
+        RegKey run(HKEY_CURRENT_USER, RunKeyPath);
+        if (run.hkey)
+            Permanent = run.ValueExists(RunValueName) ? 1 : 0;
+    }
+    lstrcpyA(WatchedFolder, reinterpret_cast<const char*>(key.Exchange(REG_SZ, "Folder", "", false)));
+    BuzzerMode = ReadNumber(key, "Buzzer", BuzzerMode);
+    RescanDelay = ReadNumber(key, "Rescan", RescanDelay);
+    ShowHidden = ReadNumber(key, "See hiddeen files", ShowHidden);
+    ShowSubfolders = ReadNumber(key, "See subfolders", ShowSubfolders);
+}
+
+void SetPermanent(int on)
+{
+    RegKey key(HKEY_CURRENT_USER, RunKeyPath);
+    Permanent = on;
+    if (on) {
+        // A path with spaces stays quoted, so the shell cannot split it.
+        char command[MAX_PATH + 2];
+        const char* path = ProgramPath();
+        if (GetCommandLineA()[0] == '"')
+            wsprintfA(command, "\"%s\"", path);
+        else
+            lstrcpyA(command, path);
+        key.Exchange(REG_SZ, RunValueName, command, true);
+        TrayMenu.CheckItem(IDM_PERMANENT);
+    } else {
+        key.DeleteValue(RunValueName);
+        TrayMenu.UncheckItem(IDM_PERMANENT);
+    }
+}
+
+void SetRescanDelay(int index)
+{
+    for (UINT id = IDM_RESCAN_DISABLED; id <= IDM_RESCAN_LONG; ++id)
+        RescanMenu.UncheckItem(id);
+    RescanDelay = index;
+    WriteNumber("Rescan", index);
+    RescanMenu.CheckItem(IDM_RESCAN_DISABLED + index);
+    ScanFolder(0);
+}
+
+void SetBuzzer(int mode)
+{
+    for (UINT id = IDM_BUZZER_WAVE; id >= IDM_BUZZER_QUIET; --id)
+        BuzzerMenu.UncheckItem(id);
+    BuzzerMode = mode;
+    WriteNumber("Buzzer", mode);
+    BuzzerMenu.CheckItem(IDM_BUZZER_QUIET + mode);
+}
+
+void SetShowHidden(int on)
+{
+    ShowHidden = on;
+    WriteNumber("See hiddeen files", on);
+    ShowFlag(IDM_HIDDEN, on);
+    ScanFolder(0);
+}
+
+void SetShowSubfolders(int on)
+{
+    ShowSubfolders = on;
+    WriteNumber("See subfolders", on);
+    ShowFlag(IDM_SUBFOLDERS, on);
+    ScanFolder(0);
+}
+
+void RemoveSettings()
+{
+    RegKey::DeleteKey(HKEY_CURRENT_USER, SettingsKeyPath);
+    RegKey run(HKEY_CURRENT_USER, RunKeyPath);
+    run.DeleteValue(RunValueName);
+}
+
+const char* PathFromCommandLine(const char* commandLine)
+{
+    static char result[MAX_PATH];
+    char path[MAX_PATH] = {};
+    const char* start = commandLine;
+    const char* end;
+    if (*start == '"') {
+        ++start;
+        for (end = start; *end && *end != '"'; ++end) {
+        }
+    } else {
+        end = start + lstrlenA(start);
+    }
+    const int length = int(end - start) < MAX_PATH - 1 ? int(end - start) : MAX_PATH - 1;
+    CopyMemory(path, start, length);
+    lstrcpyA(result, path);
+    return result;
+}
+
+const char* ProgramPath()
+{
+    return PathFromCommandLine(GetCommandLineA());
+}
