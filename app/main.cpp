@@ -1,0 +1,57 @@
+// Tarnwick's entry function: one copy at a time, a hidden window, a folder to
+// watch, then the main loop.
+#include <windows.h>
+
+#include "app/main_loop.h"
+#include "app/main_window.h"
+#include "settings/chooser.h"
+#include "settings/settings.h"
+#include "ui/tray_menu.h"
+#include "watch/scan.h"
+#include "watch/tray.h"
+
+int WINAPI WinMain(HINSTANCE instance, HINSTANCE, LPSTR, int)
+{
+    // The mutex lives as long as the process; a second copy finds it.
+    CreateMutexA(nullptr, FALSE, "Tarnwick");
+    if (GetLastError() == ERROR_ALREADY_EXISTS)
+        return 0;
+
+    LoadSettings();
+    LoadTrayIcons(instance);
+
+    WNDCLASSA windowClass = {};
+    windowClass.lpfnWndProc = MainWindowProc;
+    windowClass.hInstance = instance;
+    windowClass.hIcon = TrayIcons[Checking];
+    windowClass.lpszClassName = "Tarnwick";
+    RegisterClassA(&windowClass);
+
+    MainWindow = CreateWindowExA(0, "Tarnwick", "Tarnwick", 0, CW_USEDEFAULT, CW_USEDEFAULT,
+                                 CW_USEDEFAULT, CW_USEDEFAULT, nullptr, nullptr, instance, nullptr);
+    if (!MainWindow)
+        return 0;
+    ShowWindow(MainWindow, SW_HIDE);
+
+    BuildTrayMenu();
+
+    SetRescanDelay(RescanDelay);
+    SetBuzzer(BuzzerMode);
+    SetShowSubfolders(ShowSubfolders);
+    SetShowHidden(ShowHidden);
+    SetPermanent(Permanent);
+
+    // Only the directory bit is tested: a path that does not exist right now
+    // (a removed drive, say) stays the watched folder and shows Unavailable.
+    while (!WatchedFolder[0] || !(GetFileAttributesA(WatchedFolder) & FILE_ATTRIBUTE_DIRECTORY)) {
+        if (!ChooseFolder()) {
+            Shutdown();
+            return 0;
+        }
+    }
+
+    ScanFolder(1);
+    const int exitCode = RunMainLoop();
+    Shutdown();
+    return exitCode;
+}

@@ -1,0 +1,55 @@
+#include "app/main_loop.h"
+
+#include "settings/settings.h"
+#include "watch/scan.h"
+#include "watch/tray.h"
+
+HWND MainWindow;
+
+namespace {
+
+// Keys, mouse, posted and sent messages, timers, paint and hot keys.
+constexpr DWORD WakeMask = QS_KEY | QS_MOUSEMOVE | QS_MOUSEBUTTON | QS_POSTMESSAGE | QS_TIMER |
+                           QS_PAINT | QS_SENDMESSAGE | QS_HOTKEY;
+
+bool HoldsChangeNotification()
+{
+    return ChangeHandle && ChangeHandle != INVALID_HANDLE_VALUE;
+}
+
+} // namespace
+
+int RunMainLoop()
+{
+    MSG message;
+    message.message = 0;
+    bool quit = false;
+    while (!quit) {
+        // Without a notification (none armed yet, or the folder is missing)
+        // wait on the queue and the time-out alone: INVALID_HANDLE_VALUE is
+        // no wait object, and waiting on it would make the loop spin. With no
+        // handle, WAIT_OBJECT_0 means input, not a change.
+        const bool watching = HoldsChangeNotification();
+        const DWORD result = MsgWaitForMultipleObjects(watching ? 1 : 0, &ChangeHandle, FALSE,
+                                                       RescanTimeout(), WakeMask);
+        if ((watching && result == WAIT_OBJECT_0) || result == WAIT_TIMEOUT)
+            ScanFolder(1);
+        while (PeekMessageA(&message, nullptr, 0, 0, PM_REMOVE)) {
+            if (message.message == WM_QUIT) {
+                quit = true;
+                break;
+            }
+            TranslateMessage(&message);
+            DispatchMessageA(&message);
+        }
+    }
+    return int(message.wParam);
+}
+
+void Shutdown()
+{
+    if (HoldsChangeNotification())
+        FindCloseChangeNotification(ChangeHandle);
+    ChangeHandle = nullptr;
+    Shell_NotifyIconA(NIM_DELETE, &TrayIconData);
+}

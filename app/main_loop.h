@@ -1,0 +1,15 @@
+// The hidden main window and the loop that waits for the folder, the rescan
+// delay and window messages.
+#pragma once
+#include <windows.h>
+
+// The hidden top-level window that owns the tray icon and the tray menu.
+extern HWND MainWindow;
+
+// Waits and dispatches until WM_QUIT, running one scan of its own per pass
+// when the folder changed or the rescan delay ran out. Returns WM_QUIT's
+// wParam; WM_QUIT itself is never dispatched.
+int RunMainLoop();
+
+// Closes the change notification and removes the tray icon.
+void Shutdown();
