@@ -1,0 +1,146 @@
+#include "app/main_window.h"
+
+#include "app/main_loop.h"
+#include "app/platform.h"
+#include "resource.h"
+#include "settings/chooser.h"
+#include "settings/settings.h"
+#include "ui/about.h"
+#include "ui/res_string.h"
+#include "ui/tray_menu.h"
+#include "watch/scan.h"
+#include "watch/tray.h"
+
+namespace {
+
+// Asks whether to remove the program's stored data. Exit stays greyed while
+// the question is open.
+bool ConfirmUninstall(HWND window)
+{
+    const char suffix[] = " Tarnwick?";
+    char prompt[1024];
+    // Copied out before the caption is loaded into the same shared buffer.
+    lstrcpynA(prompt, Strings.LoadResString(IDS_UNINSTALL), sizeof(prompt) - lstrlenA(suffix));
+    lstrcatA(prompt, suffix);
+    TrayMenu.GreyItem(IDM_EXIT);
+    const int answer = MessageBoxA(window, prompt, Strings.LoadResString(IDS_CONFIRMATION),
+                                   MB_ICONWARNING | MB_YESNO);
+    TrayMenu.EnableItem(IDM_EXIT);
+    return answer == IDYES;
+}
+
+LRESULT OnCommand(HWND window, WPARAM wParam, LPARAM lParam)
+{
+    // The whole wParam is compared, so only menu commands (high word 0) match.
+    switch (wParam) {
+    case IDM_ABOUT:
+        TrayMenu.GreyItem(IDM_ABOUT);
+        ShowAbout(window);
+        TrayMenu.EnableItem(IDM_ABOUT);
+        return 0;
+    case IDM_EXIT:
+        if (GetKeyState(VK_SHIFT) < 0) {
+            if (!ConfirmUninstall(window))
+                break;
+            RemoveSettings();
+        }
+        PostQuitMessage(0);
+        return 0;
+    case IDM_OPEN:
+        OpenWatchedFolder();
+        return 0;
+    case IDM_SELECT_FOLDER:
+        TrayMenu.GreyItem(IDM_SELECT_FOLDER);
+        ChooseFolder();
+        TrayMenu.EnableItem(IDM_SELECT_FOLDER);
+        return 0;
+    case IDM_PERMANENT:
+        SetPermanent(Permanent ? 0 : 1);
+        return 0;
+    case IDM_HIDDEN:
+        SetShowHidden(ShowHidden ? 0 : 1);
+        return 0;
+    case IDM_SUBFOLDERS:
+        SetShowSubfolders(ShowSubfolders ? 0 : 1);
+        return 0;
+    case IDM_CANCEL:
+        return 0;
+    case IDM_BUZZER_QUIET:
+    case IDM_BUZZER_SPEAKER:
+    case IDM_BUZZER_WAVE:
+        SetBuzzer(int(wParam) - IDM_BUZZER_QUIET);
+        return 0;
+    case IDM_RESCAN_DISABLED:
+    case IDM_RESCAN_SHORT:
+    case IDM_RESCAN_NORMAL:
+    case IDM_RESCAN_LONG:
+        SetRescanDelay(int(wParam) - IDM_RESCAN_DISABLED);
+        return 0;
+    }
+    return DefWindowProcA(window, WM_COMMAND, wParam, lParam);
+}
+
+LRESULT OnTrayIcon(HWND window, WPARAM wParam, LPARAM lParam)
+{
+    if (wParam == TRAY_ICON_ID) {
+        switch (lParam) {
+        case WM_LBUTTONDOWN:
+            // A double click counts up to the double-click time after the
+            // first press; the extra 10 ms let its message arrive before the
+            // timer takes the press for a single click.
+            SetTimer(MainWindow, CLICK_TIMER_ID, GetDoubleClickTime() + 10, nullptr);
+            return 0;
+        case WM_LBUTTONDBLCLK:
+            KillTimer(MainWindow, CLICK_TIMER_ID);
+            ScanFolder(0);
+            OpenWatchedFolder();
+            return 0;
+        case WM_RBUTTONUP:
+            ShowTrayMenu();
+            return 0;
+        }
+    }
+    return DefWindowProcA(window, WM_TRAYICON, wParam, lParam);
+}
+
+} // namespace
+
+void OpenWatchedFolder()
+{
+    ShellOpen(nullptr, "open", WatchedFolder, nullptr, nullptr, SW_SHOWNORMAL);
+}
+
+void ShowTrayMenu()
+{
+    TrayMenu.TrackAtCursor(MainWindow);
+}
+
+LRESULT CALLBACK MainWindowProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam)
+{
+    // Broadcast to top-level windows when the shell's taskbar (re)starts; a
+    // restarted shell has forgotten our icon.
+    static const UINT TaskbarCreated = RegisterWindowMessageA("TaskbarCreated");
+
+    switch (message) {
+    case WM_COMMAND:
+        return OnCommand(window, wParam, lParam);
+    case WM_DESTROY:
+        PostQuitMessage(0);
+        return 0;
+    case WM_TIMER:
+        if (wParam == CLICK_TIMER_ID) {
+            KillTimer(MainWindow, CLICK_TIMER_ID);
+            ScanFolder(1);
+        }
+        return 0;
+    case WM_QUERYOPEN:
+        return 0;
+    case WM_TRAYICON:
+        return OnTrayIcon(window, wParam, lParam);
+    }
+    if (message == TaskbarCreated && TaskbarCreated) {
+        RestoreTrayIcon();
+        return 0;
+    }
+    return DefWindowProcA(window, message, wParam, lParam);
+}

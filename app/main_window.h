@@ -1,0 +1,15 @@
+// The hidden main window's procedure: tray clicks and menu commands.
+#pragma once
+#include <windows.h>
+
+// The one-shot timer that tells a single click on the tray icon from a
+// double click.
+constexpr UINT_PTR CLICK_TIMER_ID = 120;
+
+LRESULT CALLBACK MainWindowProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam);
+
+// Opens the watched folder in the shell.
+void OpenWatchedFolder();
+
+// Pops up the tray menu at the mouse cursor.
+void ShowTrayMenu();

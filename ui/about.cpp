@@ -1,0 +1,136 @@
+#include "ui/about.h"
+
+#include "app/platform.h"
+#include "resource.h"
+
+int AboutOpen;
+HWND LinkControl;
+HCURSOR LinkCursor;
+HFONT LinkFont;
+RECT LinkHotSpot;
+
+const char LinkAddress[] = "http://www.orrel.example/tarnwick/";
+
+namespace {
+
+const COLORREF LinkColour = RGB(0, 0, 192);
+
+HINSTANCE InstanceOf(HWND window)
+{
+    return HINSTANCE(GetWindowLongPtrA(window, GWLP_HINSTANCE));
+}
+
+void CloseAbout(HWND dialog)
+{
+    AboutOpen = 0;
+    EndDialog(dialog, 0);
+}
+
+void OnInitDialog(HWND dialog)
+{
+    AboutOpen = 1;
+    LinkCursor = LoadCursorA(InstanceOf(dialog), MAKEINTRESOURCEA(IDR_LINK_CURSOR));
+    LinkControl = GetDlgItem(dialog, IDC_ABOUT_LINK);
+    LinkFont = CreateLinkFont(dialog);
+    SetDlgItemTextA(dialog, IDC_ABOUT_VERSION, "Tarnwick 1.5");
+    SetDlgItemTextA(dialog, IDC_ABOUT_NOTICE, "Copyright 2026 Orrel Software");
+    SetDlgItemTextA(dialog, IDC_ABOUT_AUTHOR, "Written by Ada Merrow");
+    SetWindowTextA(LinkControl, LinkAddress);
+
+    // The hot spot spans the control's height and the text's width, measured
+    // in the font the text is drawn in.
+    GetWindowRect(LinkControl, &LinkHotSpot);
+    ScreenToClient(dialog, reinterpret_cast<POINT*>(&LinkHotSpot.left));
+    ScreenToClient(dialog, reinterpret_cast<POINT*>(&LinkHotSpot.right));
+    SIZE extent = {};
+    HDC dc = GetDC(LinkControl);
+    HGDIOBJ oldFont = SelectObject(dc, LinkFont);
+    GetTextExtentPoint32A(dc, LinkAddress, lstrlenA(LinkAddress), &extent);
+    SelectObject(dc, oldFont);
+    ReleaseDC(LinkControl, dc);
+    LinkHotSpot.right = LinkHotSpot.left + extent.cx;
+}
+
+bool OverLink(POINT point)
+{
+    return PtInRect(&LinkHotSpot, point);
+}
+
+void DrawLink(const DRAWITEMSTRUCT& item)
+{
+    HGDIOBJ oldFont = SelectObject(item.hDC, LinkFont);
+    const COLORREF oldColour = SetTextColor(item.hDC, LinkColour);
+    TextOutA(item.hDC, item.rcItem.left, item.rcItem.top, LinkAddress, lstrlenA(LinkAddress));
+    SetTextColor(item.hDC, oldColour);
+    SelectObject(item.hDC, oldFont);
+}
+
+} // namespace
+
+void ShowAbout(HWND owner)
+{
+    if (AboutOpen)
+        return;
+    DialogBoxParamA(InstanceOf(owner), MAKEINTRESOURCEA(IDD_ABOUT), owner, AboutDialogProc, 0);
+    if (LinkFont) {
+        DeleteObject(LinkFont);
+        LinkFont = nullptr;
+    }
+}
+
+HFONT CreateLinkFont(HWND window)
+{
+    // Nothing is selected into the window's DC, so these are the metrics of
+    // the system font.
+    TEXTMETRICA metrics = {};
+    HDC dc = GetDC(window);
+    GetTextMetricsA(dc, &metrics);
+    ReleaseDC(window, dc);
+
+    LOGFONTA font = {};
+    font.lfHeight = metrics.tmAscent;
+    font.lfUnderline = 1;
+    lstrcpyA(font.lfFaceName, "MS Sans Serif");
+    return CreateFontIndirectA(&font);
+}
+
+INT_PTR CALLBACK AboutDialogProc(HWND dialog, UINT message, WPARAM wParam, LPARAM lParam)
+{
+    switch (message) {
+    case WM_INITDIALOG:
+        OnInitDialog(dialog);
+        return TRUE;
+    case WM_SETCURSOR: {
+        if (!LinkControl || !LinkCursor)
+            return FALSE;
+        POINT cursor;
+        GetCursorPos(&cursor);
+        ScreenToClient(dialog, &cursor);
+        if (!OverLink(cursor))
+            return FALSE;
+        SetCursor(LinkCursor);
+        return TRUE;
+    }
+    case WM_DRAWITEM:
+        DrawLink(*reinterpret_cast<const DRAWITEMSTRUCT*>(lParam));
+        return FALSE;
+    case WM_LBUTTONDOWN: {
+        // The link control takes no mouse input, so clicks on it land here.
+        const POINT click = {LONG(LOWORD(lParam)), LONG(HIWORD(lParam))};
+        if (!OverLink(click))
+            return FALSE;
+        // Shown normally: a browser started hidden would seem not to open.
+        ShellOpen(dialog, "", LinkAddress, "", "", SW_SHOWNORMAL);
+        return TRUE;
+    }
+    case WM_COMMAND:
+        // Only OK closes; Escape's IDCANCEL is swallowed.
+        if (wParam == IDOK)
+            CloseAbout(dialog);
+        return TRUE;
+    case WM_CLOSE:
+        CloseAbout(dialog);
+        return TRUE;
+    }
+    return FALSE;
+}
