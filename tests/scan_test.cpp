@@ -1,0 +1,270 @@
+// The folder scan on real folders: what counts, what the icon shows, when
+// the alert sounds, and the change notification it leaves armed.
+#include <gtest/gtest.h>
+
+#include "settings/settings.h"
+#include "tests/support/fake_platform.h"
+#include "tests/support/test_support.h"
+#include "watch/scan.h"
+#include "watch/tray.h"
+
+namespace {
+
+class ScanTest : public testing::Test {
+protected:
+    void SetUp() override
+    {
+        ResetProgramState();
+        CreateMainWindow();
+        Watch(folder.Path());
+    }
+    void TearDown() override { ResetProgramState(); }
+
+    static void Watch(const std::string& path) { lstrcpyA(WatchedFolder, path.c_str()); }
+    static void Count(int hidden, int subfolders)
+    {
+        ShowHidden = hidden;
+        ShowSubfolders = subfolders;
+    }
+    static int Scan()
+    {
+        ScanFolder(0);
+        return CurrentTrayState;
+    }
+
+    TempFolder folder;
+};
+
+TEST(CountedEntry, FollowsTheHiddenAndSubfolderSettingsAndSkipsDotNames)
+{
+    const DWORD plain = FILE_ATTRIBUTE_ARCHIVE, hidden = FILE_ATTRIBUTE_HIDDEN,
+                folder = FILE_ATTRIBUTE_DIRECTORY, other = FILE_ATTRIBUTE_SYSTEM | FILE_ATTRIBUTE_READONLY |
+                                                           FILE_ATTRIBUTE_TEMPORARY;
+    const struct {
+        int showHidden, showSubfolders;
+        DWORD attributes;
+        const char* name;
+        bool counted;
+    } cases[] = {
+        {0, 0, plain, "a.txt", true},          {0, 0, other, "sys.dat", true},
+        {0, 0, hidden, "h.txt", false},        {1, 0, hidden, "h.txt", true},
+        {0, 0, folder, "sub", false},          {0, 1, folder, "sub", true},
+        {1, 0, hidden | folder, "hs", false},  {0, 1, hidden | folder, "hs", false},
+        {1, 1, hidden | folder, "hs", true},   {1, 1, plain, ".profile", false},
+        {1, 1, folder, ".", false},            {1, 1, folder, "..", false},
+        {5, 7, hidden | folder, "hs", true},   {1, 1, plain, "x.", true},
+    };
+    for (const auto& c : cases) {
+        ShowHidden = c.showHidden;
+        ShowSubfolders = c.showSubfolders;
+        EXPECT_EQ(c.counted, IsCountedEntry(c.attributes, c.name))
+            << c.name << " attributes " << c.attributes << " hidden " << c.showHidden << " sub " << c.showSubfolders;
+    }
+}
+
+TEST(SearchPattern, AddsABackslashOnlyWhereNeeded)
+{
+    char pattern[1032];
+    MakeSearchPattern("C:\\Data", pattern);
+    EXPECT_STREQ("C:\\Data\\*.*", pattern);
+    MakeSearchPattern("C:\\", pattern);
+    EXPECT_STREQ("C:\\*.*", pattern);
+    MakeSearchPattern("\\\\server\\share\\", pattern);
+    EXPECT_STREQ("\\\\server\\share\\*.*", pattern);
+    // The longest path the buffer holds still fits with its pattern.
+    const std::string longest(1027, 'a');
+    MakeSearchPattern(longest.c_str(), pattern);
+    EXPECT_EQ(longest + "\\*.*", pattern);
+}
+
+TEST_F(ScanTest, AFolderWithOnlyDotEntriesIsEmpty)
+{
+    EXPECT_EQ(Empty, Scan());
+    folder.AddFile(".hidden-by-name");
+    folder.AddFolder(".config");
+    EXPECT_EQ(Empty, Scan());
+}
+
+TEST_F(ScanTest, HiddenEntriesAndSubfoldersCountOnlyWhenAskedFor)
+{
+    folder.AddFile("secret.txt", FILE_ATTRIBUTE_HIDDEN);
+    ASSERT_TRUE(GetFileAttributesA((folder.Path() + "\\secret.txt").c_str()) & FILE_ATTRIBUTE_HIDDEN)
+        << "this file system keeps no hidden attribute";
+    Count(0, 1);
+    EXPECT_EQ(Empty, Scan());
+    Count(1, 1);
+    EXPECT_EQ(NotEmpty, Scan());
+
+    TempFolder other;
+    Watch(other.Path());
+    other.AddFolder("sub");
+    Count(1, 0);
+    EXPECT_EQ(Empty, Scan());
+    Count(0, 1);
+    EXPECT_EQ(NotEmpty, Scan());
+}
+
+TEST_F(ScanTest, AHiddenSubfolderCountsOnlyWhenBothAreCounted)
+{
+    folder.AddFolder("hidden-sub", FILE_ATTRIBUTE_HIDDEN);
+    for (int hidden = 0; hidden <= 1; ++hidden) {
+        for (int subfolders = 0; subfolders <= 1; ++subfolders) {
+            Count(hidden, subfolders);
+            EXPECT_EQ(hidden && subfolders ? NotEmpty : Empty, Scan()) << hidden << subfolders;
+        }
+    }
+}
+
+TEST_F(ScanTest, SystemAndReadOnlyFilesCount)
+{
+    folder.AddFile("locked.dat", FILE_ATTRIBUTE_SYSTEM | FILE_ATTRIBUTE_READONLY);
+    Count(0, 0);
+    EXPECT_EQ(NotEmpty, Scan());
+}
+
+TEST_F(ScanTest, WhatCannotBeListedIsUnavailable)
+{
+    const std::string file = folder.AddFile("plain.txt");
+    Watch(file);
+    EXPECT_EQ(Unavailable, Scan());
+    EXPECT_EQ(INVALID_HANDLE_VALUE, ChangeHandle);
+
+    Watch(folder.Path() + "\\missing");
+    EXPECT_EQ(Unavailable, Scan());
+    EXPECT_EQ(INVALID_HANDLE_VALUE, ChangeHandle);
+}
+
+TEST_F(ScanTest, AnEmptyDriveRootIsUnavailable)
+{
+    // The test run maps R: to an empty folder; a drive root lists no "." or
+    // "..", so an empty one matches nothing at all.
+    ASSERT_NE(INVALID_FILE_ATTRIBUTES, GetFileAttributesA("R:\\")) << "R: is not mapped";
+    Watch("R:\\");
+    EXPECT_EQ(Unavailable, Scan());
+    EXPECT_NE(INVALID_HANDLE_VALUE, ChangeHandle);
+}
+
+TEST_F(ScanTest, AnEmptyPathIsUnavailableWithoutListingOrAlert)
+{
+    WatchedFolder[0] = 0;
+    WasNotEmpty = 0;
+    EXPECT_EQ(Unavailable, Scan());
+    EXPECT_EQ(0, WasNotEmpty);
+    EXPECT_TRUE(AlertCalls.empty());
+    EXPECT_EQ(INVALID_HANDLE_VALUE, ChangeHandle);
+}
+
+TEST_F(ScanTest, TheAlertSoundsWhenTheFolderTurnsNonEmpty)
+{
+    const std::string missing = folder.Path() + "\\missing";
+    const std::string file = folder.AddFile("a.txt");
+    TempFolder empty;
+    // Each step: which folder to scan, and whether the alert sounds.
+    const struct {
+        const std::string* path;
+        int state;
+        bool alert;
+    } steps[] = {
+        {&folder.Path(), NotEmpty, true}, // the first non-empty result after start
+        {&folder.Path(), NotEmpty, false},
+        {&missing, Unavailable, false},
+        {&folder.Path(), NotEmpty, false}, // non-empty before it could not list
+        {&empty.Path(), Empty, false},
+        {&missing, Unavailable, false},
+        {&folder.Path(), NotEmpty, true}, // empty before it could not list
+    };
+    for (size_t i = 0; i < sizeof(steps) / sizeof(steps[0]); ++i) {
+        SCOPED_TRACE(i);
+        AlertCalls.clear();
+        Watch(*steps[i].path);
+        EXPECT_EQ(steps[i].state, Scan());
+        EXPECT_EQ(steps[i].alert ? 1u : 0u, AlertCalls.size());
+    }
+}
+
+TEST_F(ScanTest, TheBuzzerModeChoosesTheSound)
+{
+    folder.AddFile("a.txt");
+    TempFolder empty;
+    const struct {
+        int mode;
+        std::vector<UINT> sounds;
+    } cases[] = {{0, {}}, {1, {0xFFFFFFFF}}, {2, {MB_ICONASTERISK}}, {3, {0xFFFFFFFF}}, {-1, {0xFFFFFFFF}}};
+    for (const auto& c : cases) {
+        BuzzerMode = c.mode;
+        Watch(empty.Path());
+        Scan();
+        AlertCalls.clear();
+        Watch(folder.Path());
+        Scan();
+        EXPECT_EQ(c.sounds, AlertCalls) << "mode " << c.mode;
+    }
+}
+
+TEST_F(ScanTest, CheckingShowsFirstAndRefreshesTheTip)
+{
+    folder.AddFile("a.txt");
+    ScanFolder(0);
+    ASSERT_EQ(NotEmpty, CurrentTrayState);
+    AlertCalls.clear();
+    TempFolder other;
+    other.AddFile("b.txt");
+    Watch(other.Path());
+    ScanFolder(0);
+    EXPECT_EQ(folder.Path(), TrayIconData.szTip); // same state: the tip stays
+    ScanFolder(1);
+    EXPECT_EQ(NotEmpty, CurrentTrayState);
+    EXPECT_EQ(other.Path(), TrayIconData.szTip); // through Checking: refreshed
+    EXPECT_TRUE(AlertCalls.empty());
+}
+
+TEST_F(ScanTest, EveryScanReplacesTheNotificationItFound)
+{
+    for (int i = 0; i < 20; ++i) {
+        ScanFolder(i % 2);
+        const HANDLE previous = ChangeHandle;
+        ASSERT_NE(INVALID_HANDLE_VALUE, previous);
+        ASSERT_NE(nullptr, previous);
+        ScanFolder(i % 2);
+        // The old handle was closed: it is either gone or reused for the new one.
+        if (ChangeHandle != previous) {
+            EXPECT_EQ(WAIT_FAILED, WaitForSingleObject(previous, 0));
+        }
+        EXPECT_EQ(WAIT_TIMEOUT, WaitForSingleObject(ChangeHandle, 0));
+    }
+}
+
+TEST_F(ScanTest, TheNotificationFiresOnEntriesComingGoingAndChangingButNotInsideSubfolders)
+{
+    const std::string sub = folder.AddFolder("sub");
+    const std::string file = folder.Path() + "\\a.txt";
+    const std::string renamed = folder.Path() + "\\b.txt";
+    struct Change {
+        const char* what;
+        bool signals;
+    };
+    const Change changes[] = {
+        {"create", true}, {"hide", true}, {"unhide", true}, {"rename", true},
+        {"delete", true}, {"inside subfolder", false},
+    };
+    for (const Change& change : changes) {
+        SCOPED_TRACE(change.what);
+        ScanFolder(0);
+        const std::string what = change.what;
+        if (what == "create")
+            folder.AddFile("a.txt");
+        else if (what == "hide")
+            SetFileAttributesA(file.c_str(), FILE_ATTRIBUTE_HIDDEN);
+        else if (what == "unhide")
+            SetFileAttributesA(file.c_str(), FILE_ATTRIBUTE_NORMAL);
+        else if (what == "rename")
+            MoveFileA(file.c_str(), renamed.c_str());
+        else if (what == "delete")
+            DeleteFileA(renamed.c_str());
+        else
+            CloseHandle(CreateFileA((sub + "\\inner.txt").c_str(), GENERIC_WRITE, 0, nullptr, CREATE_NEW, 0, nullptr));
+        EXPECT_EQ(change.signals ? WAIT_OBJECT_0 : WAIT_TIMEOUT, WaitForSingleObject(ChangeHandle, 300));
+    }
+}
+
+} // namespace

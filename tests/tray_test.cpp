@@ -1,0 +1,91 @@
+// The tray icon record: what is added, what is modified, what is skipped.
+#include <gtest/gtest.h>
+
+#include "app/main_loop.h"
+#include "settings/settings.h"
+#include "tests/support/test_support.h"
+#include "watch/tray.h"
+
+namespace {
+
+class TrayTest : public testing::Test {
+protected:
+    void SetUp() override
+    {
+        ResetProgramState();
+        CreateMainWindow();
+        lstrcpyA(WatchedFolder, "C:\\Watched");
+    }
+    void TearDown() override { ResetProgramState(); }
+};
+
+TEST_F(TrayTest, TheFirstStateAddsTheIconAndLaterOnesModifyIt)
+{
+    EXPECT_EQ(0u, TrayIconData.cbSize);
+    SetTrayState(Empty);
+    EXPECT_EQ(88u, TrayIconData.cbSize);
+    EXPECT_EQ(UINT(NIF_MESSAGE | NIF_ICON | NIF_TIP), TrayIconData.uFlags);
+    EXPECT_EQ(MainWindow, TrayIconData.hWnd);
+    EXPECT_EQ(110u, TrayIconData.uID);
+    EXPECT_EQ(1025u, TrayIconData.uCallbackMessage);
+    EXPECT_EQ(TrayIcons[Empty], TrayIconData.hIcon);
+    EXPECT_STREQ("C:\\Watched", TrayIconData.szTip);
+    // The shell knows the icon now: modifying it succeeds.
+    EXPECT_TRUE(Shell_NotifyIconA(NIM_MODIFY, &TrayIconData));
+
+    SetTrayState(NotEmpty);
+    EXPECT_EQ(UINT(NIF_ICON | NIF_TIP), TrayIconData.uFlags);
+    EXPECT_EQ(TrayIcons[NotEmpty], TrayIconData.hIcon);
+    EXPECT_EQ(NotEmpty, CurrentTrayState);
+}
+
+TEST_F(TrayTest, TheSameStateAgainChangesNothing)
+{
+    SetTrayState(Empty);
+    lstrcpyA(WatchedFolder, "C:\\Elsewhere");
+    SetTrayState(Empty);
+    EXPECT_STREQ("C:\\Watched", TrayIconData.szTip);
+    SetTrayState(Unavailable);
+    EXPECT_STREQ("C:\\Elsewhere", TrayIconData.szTip);
+}
+
+TEST_F(TrayTest, TheTipShowsAtMost63Characters)
+{
+    const std::string exact(63, 'e');
+    lstrcpyA(WatchedFolder, exact.c_str());
+    SetTrayState(Empty);
+    EXPECT_EQ(exact, TrayIconData.szTip);
+    const std::string longer = std::string(63, 'l') + "TAIL";
+    lstrcpyA(WatchedFolder, longer.c_str());
+    SetTrayState(NotEmpty);
+    EXPECT_EQ(std::string(63, 'l'), TrayIconData.szTip);
+}
+
+TEST_F(TrayTest, AStateWithoutAnIconCountsAsShownButChangesNothing)
+{
+    TrayIcons[Empty] = nullptr;
+    SetTrayState(Empty);
+    EXPECT_EQ(Empty, CurrentTrayState);
+    EXPECT_EQ(0u, TrayIconData.cbSize); // not added yet
+    SetTrayState(NotEmpty);
+    EXPECT_EQ(88u, TrayIconData.cbSize);
+    lstrcpyA(WatchedFolder, "C:\\Elsewhere");
+    SetTrayState(Empty);
+    EXPECT_EQ(Empty, CurrentTrayState);
+    EXPECT_STREQ("C:\\Watched", TrayIconData.szTip);
+}
+
+TEST_F(TrayTest, RestoringAddsTheIconAgainAsItStands)
+{
+    RestoreTrayIcon(); // nothing to restore before the first add
+    EXPECT_EQ(0u, TrayIconData.cbSize);
+    SetTrayState(NotEmpty);
+    // The shell loses the icon, as when it restarts.
+    ASSERT_TRUE(Shell_NotifyIconA(NIM_DELETE, &TrayIconData));
+    EXPECT_FALSE(Shell_NotifyIconA(NIM_MODIFY, &TrayIconData));
+    RestoreTrayIcon();
+    EXPECT_TRUE(Shell_NotifyIconA(NIM_MODIFY, &TrayIconData));
+    EXPECT_EQ(TrayIcons[NotEmpty], TrayIconData.hIcon);
+}
+
+} // namespace
