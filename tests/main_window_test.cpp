@@ -1,1 +1,414 @@
+// The hidden window's procedure: tray clicks, menu commands and the modal
+// operations they start, driven in-process with timers and hooks.
 #include <gtest/gtest.h>
+
+#include <windows.h>
+#include <shlobj.h>
+
+#include "app/main_loop.h"
+#include "app/main_window.h"
+#include "resource.h"
+#include "settings/settings.h"
+#include "tests/support/fake_platform.h"
+#include "tests/support/test_support.h"
+#include "ui/about.h"
+#include "ui/tray_menu.h"
+#include "watch/scan.h"
+#include "watch/tray.h"
+
+namespace {
+
+LRESULT Send(UINT message, WPARAM wParam, LPARAM lParam = 0)
+{
+    return SendMessageA(MainWindow, message, wParam, lParam);
+}
+
+LRESULT Command(WPARAM id)
+{
+    return Send(WM_COMMAND, id);
+}
+
+void Click(LPARAM mouse)
+{
+    Send(WM_TRAYICON, TRAY_ICON_ID, mouse);
+}
+
+bool QuitPosted(WPARAM* code = nullptr)
+{
+    MSG message;
+    if (!PeekMessageA(&message, nullptr, WM_QUIT, WM_QUIT, PM_REMOVE))
+        return false;
+    if (code)
+        *code = message.wParam;
+    return true;
+}
+
+void HoldShift(bool down)
+{
+    BYTE keys[256];
+    GetKeyboardState(keys);
+    keys[VK_SHIFT] = down ? 0x80 : 0;
+    SetKeyboardState(keys);
+}
+
+// Finds a visible dialog of this thread, with the given caption if any.
+struct DialogSearch {
+    const char* caption;
+    HWND found;
+};
+BOOL CALLBACK FindDialog(HWND window, LPARAM parameter)
+{
+    auto* search = reinterpret_cast<DialogSearch*>(parameter);
+    char className[16], caption[128];
+    GetClassNameA(window, className, sizeof(className));
+    GetWindowTextA(window, caption, sizeof(caption));
+    if (lstrcmpA(className, "#32770") == 0 && IsWindowVisible(window) &&
+        (!search->caption || lstrcmpA(caption, search->caption) == 0)) {
+        search->found = window;
+        return FALSE;
+    }
+    return TRUE;
+}
+HWND ThreadDialog(const char* caption = nullptr)
+{
+    DialogSearch search = {caption, nullptr};
+    EnumThreadWindows(GetCurrentThreadId(), FindDialog, LPARAM(&search));
+    return search.found;
+}
+
+// What a timer saw of a modal operation, and how it answered it.
+struct ModalVisit {
+    bool seen;
+    bool greyed;
+    std::string text;
+    bool menuUp;
+} Visit;
+UINT ModalItem;
+WPARAM ModalAnswer;
+
+BOOL CALLBACK ReadStatic(HWND child, LPARAM text)
+{
+    char className[16], buffer[256];
+    GetClassNameA(child, className, sizeof(className));
+    GetWindowTextA(child, buffer, sizeof(buffer));
+    if (lstrcmpiA(className, "Static") == 0 && buffer[0])
+        *reinterpret_cast<std::string*>(text) = buffer;
+    return TRUE;
+}
+
+void CALLBACK AnswerDialog(HWND, UINT, UINT_PTR id, DWORD)
+{
+    HWND dialog = ThreadDialog();
+    if (!dialog)
+        return;
+    KillTimer(nullptr, id);
+    Visit.seen = true;
+    Visit.greyed = IsGreyed(TrayMenu.Handle(), ModalItem);
+    EnumChildWindows(dialog, ReadStatic, LPARAM(&Visit.text));
+    PostMessageA(dialog, WM_COMMAND, ModalAnswer, 0);
+}
+
+void AnswerNextDialog(UINT item, WPARAM answer)
+{
+    Visit = {};
+    ModalItem = item;
+    ModalAnswer = answer;
+    SetTimer(nullptr, 0, 30, AnswerDialog);
+}
+
+// Where the watched folder was moved without a scan; only a scan that shows
+// Checking first refreshes the tip to it.
+std::string MovedTo;
+bool TipShowsMove()
+{
+    return MovedTo == TrayIconData.szTip;
+}
+bool StateIsNotEmpty()
+{
+    return CurrentTrayState == NotEmpty;
+}
+
+class MainWindowTest : public testing::Test {
+protected:
+    void SetUp() override
+    {
+        ClearStoredSettings();
+        ResetProgramState();
+        CreateMainWindow();
+        HoldShift(false);
+        lstrcpyA(WatchedFolder, folder.Path().c_str());
+        ScanFolder(0);
+        while (QuitPosted()) {
+        }
+    }
+    void TearDown() override
+    {
+        HoldShift(false);
+        if (IsWindow(MainWindow))
+            KillTimer(MainWindow, CLICK_TIMER_ID);
+        ResetProgramState();
+        ClearStoredSettings();
+    }
+
+    void MoveWithoutScan()
+    {
+        MovedTo = other.Path();
+        lstrcpyA(WatchedFolder, MovedTo.c_str());
+    }
+
+    TempFolder folder, other;
+};
+
+TEST_F(MainWindowTest, ASingleClickRescansWithCheckingOnceTheDoubleClickTimeIsOver)
+{
+    ASSERT_EQ(Empty, CurrentTrayState);
+    MoveWithoutScan();
+    const DWORD pressed = GetTickCount();
+    Click(WM_LBUTTONDOWN);
+    Click(WM_LBUTTONUP);
+    PumpMessages(GetDoubleClickTime() - 100);
+    EXPECT_FALSE(TipShowsMove()) << "rescanned before the double-click time was over";
+    PumpMessages(2000, TipShowsMove);
+    EXPECT_TRUE(TipShowsMove());
+    EXPECT_GE(GetTickCount() - pressed, GetDoubleClickTime() + 10);
+    EXPECT_TRUE(ShellCalls.empty());
+}
+
+TEST_F(MainWindowTest, ADoubleClickOpensTheFolderAndRescansWithoutChecking)
+{
+    folder.AddFile("a.txt");
+    Click(WM_LBUTTONDOWN);
+    Click(WM_LBUTTONUP);
+    Click(WM_LBUTTONDBLCLK);
+    EXPECT_EQ(NotEmpty, CurrentTrayState); // rescanned at once
+    Click(WM_LBUTTONUP);
+    ASSERT_EQ(1u, ShellCalls.size());
+    EXPECT_EQ(nullptr, ShellCalls[0].owner);
+    EXPECT_EQ("open", ShellCalls[0].verb);
+    EXPECT_EQ(folder.Path(), ShellCalls[0].file);
+    EXPECT_TRUE(ShellCalls[0].nullParameters);
+    EXPECT_TRUE(ShellCalls[0].nullDirectory);
+    EXPECT_EQ(SW_SHOWNORMAL, ShellCalls[0].show);
+    // No single-click rescan follows.
+    MoveWithoutScan();
+    PumpMessages(GetDoubleClickTime() + 300);
+    EXPECT_FALSE(TipShowsMove());
+}
+
+TEST_F(MainWindowTest, TwoSlowClicksRescanTwice)
+{
+    MoveWithoutScan();
+    Click(WM_LBUTTONDOWN);
+    PumpMessages(2000, TipShowsMove);
+    ASSERT_TRUE(TipShowsMove());
+    other.AddFile("b.txt");
+    Click(WM_LBUTTONDOWN);
+    PumpMessages(2000, StateIsNotEmpty);
+    EXPECT_EQ(NotEmpty, CurrentTrayState);
+}
+
+TEST_F(MainWindowTest, OtherTrayEventsAndTimersDoNothing)
+{
+    MoveWithoutScan();
+    Send(WM_TRAYICON, TRAY_ICON_ID + 1, WM_LBUTTONDOWN);
+    Send(WM_TRAYICON, TRAY_ICON_ID, WM_MOUSEMOVE);
+    Send(WM_TRAYICON, TRAY_ICON_ID, WM_RBUTTONDOWN);
+    EXPECT_EQ(0, Send(WM_TIMER, CLICK_TIMER_ID + 1));
+    PumpMessages(GetDoubleClickTime() + 300);
+    EXPECT_FALSE(TipShowsMove());
+    EXPECT_TRUE(ShellCalls.empty());
+    EXPECT_EQ(0, Send(WM_QUERYOPEN, 0)); // never restored
+}
+
+// Notes whether the tray menu is up, then closes it, or chooses an item by
+// its mnemonic.
+bool MenuWasUp;
+WPARAM MenuKey;
+void CALLBACK ActOnMenu(HWND, UINT, UINT_PTR id, DWORD)
+{
+    HWND menu = FindWindowA("#32768", nullptr);
+    if (!menu || !IsWindowVisible(menu))
+        return;
+    KillTimer(nullptr, id);
+    MenuWasUp = true;
+    if (MenuKey)
+        PostMessageA(menu, WM_KEYDOWN, MenuKey, 0);
+    else
+        EndMenu();
+}
+
+TEST_F(MainWindowTest, ARightClickShowsTheTrayMenuAndChoosingAnItemPostsItsCommand)
+{
+    MenuWasUp = false;
+    MenuKey = 0;
+    SetTimer(nullptr, 0, 30, ActOnMenu);
+    Click(WM_RBUTTONUP);
+    EXPECT_TRUE(MenuWasUp);
+    MSG message;
+    EXPECT_FALSE(PeekMessageA(&message, MainWindow, WM_COMMAND, WM_COMMAND, PM_NOREMOVE));
+
+    MenuWasUp = false;
+    MenuKey = 'C'; // "&Cancel"
+    SetTimer(nullptr, 0, 30, ActOnMenu);
+    ShowTrayMenu();
+    ASSERT_TRUE(MenuWasUp);
+    ASSERT_TRUE(PeekMessageA(&message, MainWindow, WM_COMMAND, WM_COMMAND, PM_REMOVE));
+    EXPECT_EQ(WPARAM(IDM_CANCEL), message.wParam);
+    EXPECT_EQ(0, Command(message.wParam));
+    EXPECT_FALSE(QuitPosted());
+}
+
+TEST_F(MainWindowTest, OptionCommandsSetTheirSettings)
+{
+    const struct {
+        WPARAM id;
+        int* setting;
+        int value;
+    } cases[] = {
+        {IDM_BUZZER_QUIET, &BuzzerMode, 0},    {IDM_BUZZER_WAVE, &BuzzerMode, 2},
+        {IDM_BUZZER_SPEAKER, &BuzzerMode, 1},  {IDM_RESCAN_LONG, &RescanDelay, 3},
+        {IDM_RESCAN_SHORT, &RescanDelay, 1},   {IDM_RESCAN_NORMAL, &RescanDelay, 2},
+        {IDM_RESCAN_DISABLED, &RescanDelay, 0},
+    };
+    for (const auto& c : cases) {
+        EXPECT_EQ(0, Command(c.id));
+        EXPECT_EQ(c.value, *c.setting) << c.id;
+    }
+    DWORD stored = 99;
+    EXPECT_TRUE(ReadStoredNumber(SettingsKeyPath, "Rescan", &stored));
+    EXPECT_EQ(0u, stored);
+    EXPECT_TRUE(IsChecked(RescanMenu.Handle(), IDM_RESCAN_DISABLED));
+    EXPECT_TRUE(IsChecked(BuzzerMenu.Handle(), IDM_BUZZER_SPEAKER));
+}
+
+TEST_F(MainWindowTest, TogglesTurnAnyNonZeroValueOffAndThenOn)
+{
+    const struct {
+        WPARAM id;
+        int* setting;
+    } toggles[] = {{IDM_HIDDEN, &ShowHidden}, {IDM_SUBFOLDERS, &ShowSubfolders}, {IDM_PERMANENT, &Permanent}};
+    for (const auto& t : toggles) {
+        *t.setting = 5;
+        EXPECT_EQ(0, Command(t.id));
+        EXPECT_EQ(0, *t.setting) << t.id;
+        EXPECT_FALSE(IsChecked(TrayMenu.Handle(), UINT(t.id)));
+        EXPECT_EQ(0, Command(t.id));
+        EXPECT_EQ(1, *t.setting) << t.id;
+        EXPECT_TRUE(IsChecked(TrayMenu.Handle(), UINT(t.id)));
+    }
+    std::string run;
+    EXPECT_TRUE(ReadStoredString(RunKeyPath, "Tarnwick", &run));
+    DWORD hidden = 99;
+    EXPECT_TRUE(ReadStoredNumber(SettingsKeyPath, "See hiddeen files", &hidden));
+    EXPECT_EQ(1u, hidden);
+}
+
+TEST_F(MainWindowTest, OnlyWholeMenuCommandsAreRecognised)
+{
+    const int before = BuzzerMode;
+    for (WPARAM id : {WPARAM(IDM_BUZZER), WPARAM(IDM_RESCAN_DELAY), MAKEWPARAM(IDM_OPEN, 1),
+                      MAKEWPARAM(IDM_EXIT, 1), MAKEWPARAM(IDM_BUZZER_QUIET, 1), WPARAM(0)})
+        Command(id);
+    EXPECT_TRUE(ShellCalls.empty());
+    EXPECT_FALSE(QuitPosted());
+    EXPECT_EQ(before, BuzzerMode);
+    EXPECT_EQ(0, Command(IDM_CANCEL));
+    EXPECT_FALSE(QuitPosted());
+}
+
+TEST_F(MainWindowTest, OpenNowOpensTheWatchedFolder)
+{
+    EXPECT_EQ(0, Command(IDM_OPEN));
+    ASSERT_EQ(1u, ShellCalls.size());
+    EXPECT_EQ(folder.Path(), ShellCalls[0].file);
+    EXPECT_EQ("open", ShellCalls[0].verb);
+}
+
+TEST_F(MainWindowTest, ExitQuitsWithZeroAndLeavesTheSettings)
+{
+    LoadSettings();
+    EXPECT_EQ(0, Command(IDM_EXIT));
+    WPARAM code = 99;
+    EXPECT_TRUE(QuitPosted(&code));
+    EXPECT_EQ(0u, code);
+    DWORD buzzer = 0;
+    EXPECT_TRUE(ReadStoredNumber(SettingsKeyPath, "Buzzer", &buzzer));
+}
+
+TEST_F(MainWindowTest, AboutIsGreyedWhileItsDialogIsOpen)
+{
+    AnswerNextDialog(IDM_ABOUT, IDOK);
+    EXPECT_EQ(0, Command(IDM_ABOUT));
+    EXPECT_TRUE(Visit.seen);
+    EXPECT_TRUE(Visit.greyed);
+    EXPECT_FALSE(IsGreyed(TrayMenu.Handle(), IDM_ABOUT));
+    EXPECT_EQ(0, AboutOpen);
+}
+
+TEST_F(MainWindowTest, SelectFolderIsGreyedWhileTheBrowserIsOpen)
+{
+    AnswerNextDialog(IDM_SELECT_FOLDER, IDCANCEL);
+    EXPECT_EQ(0, Command(IDM_SELECT_FOLDER));
+    EXPECT_TRUE(Visit.seen);
+    EXPECT_TRUE(Visit.greyed);
+    EXPECT_FALSE(IsGreyed(TrayMenu.Handle(), IDM_SELECT_FOLDER));
+    EXPECT_EQ(folder.Path(), WatchedFolder);
+}
+
+TEST_F(MainWindowTest, ShiftExitAnsweredNoKeepsRunningAndKeepsTheData)
+{
+    LoadSettings();
+    SetPermanent(1);
+    HoldShift(true);
+    AnswerNextDialog(IDM_EXIT, IDNO);
+    Command(IDM_EXIT);
+    EXPECT_TRUE(Visit.seen);
+    EXPECT_EQ("Do you wish to uninstall Tarnwick?", Visit.text);
+    EXPECT_TRUE(Visit.greyed);
+    EXPECT_FALSE(IsGreyed(TrayMenu.Handle(), IDM_EXIT));
+    EXPECT_FALSE(QuitPosted());
+    DWORD buzzer = 0;
+    EXPECT_TRUE(ReadStoredNumber(SettingsKeyPath, "Buzzer", &buzzer));
+    std::string run;
+    EXPECT_TRUE(ReadStoredString(RunKeyPath, "Tarnwick", &run));
+}
+
+TEST_F(MainWindowTest, ShiftExitAnsweredYesRemovesTheDataAndQuits)
+{
+    LoadSettings();
+    SetPermanent(1);
+    HoldShift(true);
+    AnswerNextDialog(IDM_EXIT, IDYES);
+    EXPECT_EQ(0, Command(IDM_EXIT));
+    EXPECT_TRUE(Visit.seen);
+    WPARAM code = 99;
+    EXPECT_TRUE(QuitPosted(&code));
+    EXPECT_EQ(0u, code);
+    HKEY key;
+    EXPECT_NE(ERROR_SUCCESS, RegOpenKeyExA(HKEY_CURRENT_USER, SettingsKeyPath, 0, KEY_READ, &key));
+    ASSERT_EQ(ERROR_SUCCESS, RegOpenKeyExA(HKEY_CURRENT_USER, "Software\\Orrel\\Tarnwick", 0, KEY_READ, &key));
+    RegCloseKey(key);
+    std::string run;
+    EXPECT_FALSE(ReadStoredString(RunKeyPath, "Tarnwick", &run));
+}
+
+TEST_F(MainWindowTest, CloseFromOutsideDestroysTheWindowAndQuitsWithZero)
+{
+    Send(WM_CLOSE, 0);
+    EXPECT_FALSE(IsWindow(MainWindow));
+    WPARAM code = 99;
+    EXPECT_TRUE(QuitPosted(&code));
+    EXPECT_EQ(0u, code);
+    MainWindow = nullptr;
+}
+
+TEST_F(MainWindowTest, ARestartedTaskbarGetsTheIconBack)
+{
+    ASSERT_NE(0u, TrayIconData.cbSize);
+    ASSERT_TRUE(Shell_NotifyIconA(NIM_DELETE, &TrayIconData));
+    EXPECT_EQ(0, Send(RegisterWindowMessageA("TaskbarCreated"), 0));
+    EXPECT_TRUE(Shell_NotifyIconA(NIM_MODIFY, &TrayIconData));
+    EXPECT_EQ(TrayIcons[Empty], TrayIconData.hIcon);
+}
+
+} // namespace
