@@ -3,6 +3,7 @@
 
 #include "app/main_loop.h"
 #include "settings/settings.h"
+#include "tests/support/screen.h"
 #include "tests/support/test_support.h"
 #include "watch/tray.h"
 
@@ -86,6 +87,29 @@ TEST_F(TrayTest, RestoringAddsTheIconAgainAsItStands)
     RestoreTrayIcon();
     EXPECT_TRUE(Shell_NotifyIconA(NIM_MODIFY, &TrayIconData));
     EXPECT_EQ(TrayIcons[NotEmpty], TrayIconData.hIcon);
+}
+
+TEST_F(TrayTest, EachStateShowsItsOwnPictureInTheTray)
+{
+    const struct {
+        TrayState state;
+        TrayPicture picture;
+        const char* name;
+    } states[] = {
+        {Checking, TrayPicture::Checking, "tray-checking"},
+        {Empty, TrayPicture::Empty, "tray-empty"},
+        {NotEmpty, TrayPicture::NotEmpty, "tray-not-empty"},
+        {Unavailable, TrayPicture::Unavailable, "tray-unavailable"},
+        {Empty, TrayPicture::Empty, "tray-empty-again"},
+    };
+    for (const auto& s : states) {
+        SetTrayState(s.state);
+        EXPECT_EQ(Describe(s.picture), Describe(WaitForTrayPicture(s.picture, 2000))) << s.name;
+        SaveTrayPicture(s.name);
+    }
+    Shell_NotifyIconA(NIM_DELETE, &TrayIconData);
+    EXPECT_EQ(Describe(TrayPicture::None), Describe(WaitForTrayPicture(TrayPicture::None, 2000)));
+    TrayIconData.cbSize = 0;
 }
 
 } // namespace

@@ -5,6 +5,8 @@
 
 #include <string>
 
+#include "tests/support/screen.h"
+
 // The built program, as a Windows path.
 std::string ProgramFile();
 
@@ -38,14 +40,6 @@ private:
 
 // Answers the folder browser: picks `folder`, or cancels when it is empty.
 void AnswerBrowser(HWND dialog, const std::string& folder);
-
-// What the tray shows, judged by colour: the question mark is blue, the cross
-// red, and the empty sack shows less yellow than the full one.
-enum class TrayPicture { None, Checking, Empty, NotEmpty, Unavailable };
-TrayPicture ReadTrayPicture();
-// Waits until the tray shows `picture`; returns the last picture seen.
-TrayPicture WaitForTrayPicture(TrayPicture picture, DWORD timeout = 5000);
-const char* Describe(TrayPicture picture);
 
 // Registry helpers, under HKEY_CURRENT_USER.
 extern const char SettingsKey[];

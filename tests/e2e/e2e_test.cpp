@@ -1,6 +1,9 @@
 // The real program, started under Wine and driven from this process.
 #include <gtest/gtest.h>
 
+#include <windows.h>
+#include <shellapi.h>
+
 #include "tests/e2e/driver.h"
 
 namespace {
@@ -144,6 +147,146 @@ TEST_F(EndToEnd, SettingsWrittenByOneRunAreReadByTheNext)
     EXPECT_EQ(0u, value);
     // Permanent was off, so the next start did not write the Run value again.
     EXPECT_FALSE(ReadString(RunKey, "Tarnwick", &run));
+}
+
+TEST_F(EndToEnd, TheTrayFollowsTheFolderThroughEveryState)
+{
+    ScratchFolder folder;
+    StoreFolder(folder.Path());
+    RunningProgram program;
+    ASSERT_TRUE(program.Start());
+    HWND window = program.WaitForWindow();
+    ASSERT_NE(nullptr, window);
+    EXPECT_STREQ("Empty", Describe(WaitForTrayPicture(TrayPicture::Empty)));
+    SaveTrayPicture("e2e-empty");
+
+    const std::string file = folder.Add("arrival.txt");
+    EXPECT_STREQ("NotEmpty", Describe(WaitForTrayPicture(TrayPicture::NotEmpty, 2000)));
+    SaveTrayPicture("e2e-not-empty");
+
+    // The folder going away raises no notification; a click rescans.
+    DeleteFileA(file.c_str());
+    EXPECT_STREQ("Empty", Describe(WaitForTrayPicture(TrayPicture::Empty, 2000)));
+    const std::string away = folder.Path() + "-away";
+    ASSERT_TRUE(MoveFileA(folder.Path().c_str(), away.c_str()));
+    PostMessageA(window, WM_USER + 1, 110, WM_LBUTTONDOWN);
+    EXPECT_STREQ("Unavailable", Describe(WaitForTrayPicture(TrayPicture::Unavailable, 3000)));
+    SaveTrayPicture("e2e-unavailable");
+    ASSERT_TRUE(MoveFileA(away.c_str(), folder.Path().c_str()));
+    PostMessageA(window, WM_USER + 1, 110, WM_LBUTTONDOWN);
+    EXPECT_STREQ("Empty", Describe(WaitForTrayPicture(TrayPicture::Empty, 3000)));
+    EXPECT_EQ(0u, program.Exit());
+    EXPECT_STREQ("no icon", Describe(WaitForTrayPicture(TrayPicture::None, 2000)));
+}
+
+TEST_F(EndToEnd, CloseFromOutsideEndsLikeExit)
+{
+    ScratchFolder folder;
+    folder.Add("a.txt");
+    StoreFolder(folder.Path());
+    RunningProgram program;
+    ASSERT_TRUE(program.Start());
+    HWND window = program.WaitForWindow();
+    ASSERT_NE(nullptr, window);
+    EXPECT_STREQ("NotEmpty", Describe(WaitForTrayPicture(TrayPicture::NotEmpty)));
+    PostMessageA(window, WM_CLOSE, 0, 0);
+    EXPECT_EQ(0u, program.WaitForExit());
+    EXPECT_STREQ("no icon", Describe(WaitForTrayPicture(TrayPicture::None, 2000)));
+    EXPECT_TRUE(KeyExists(SettingsKey));
+}
+
+TEST_F(EndToEnd, TheMenuOpensAtTheCursorAndItsCommandsWork)
+{
+    ScratchFolder folder;
+    folder.Add("a.txt");
+    StoreFolder(folder.Path());
+    RunningProgram program;
+    ASSERT_TRUE(program.Start());
+    HWND window = program.WaitForWindow();
+    ASSERT_NE(nullptr, window);
+    ASSERT_TRUE(program.WaitUntilIdle());
+    SetCursorPos(40, 60);
+    PostMessageA(window, WM_USER + 1, 110, WM_RBUTTONUP);
+    HWND menu = nullptr;
+    for (int i = 0; i < 100 && !(menu && IsWindowVisible(menu)); ++i, Sleep(20))
+        menu = FindWindowA("#32768", nullptr);
+    ASSERT_TRUE(menu && IsWindowVisible(menu));
+    RECT area;
+    GetWindowRect(menu, &area);
+    EXPECT_EQ(40, area.left);
+    EXPECT_EQ(60, area.top);
+    Sleep(100);
+    SaveWindowPicture(menu, "e2e-menu", 8);
+    // Down to "&Rescan delay" and into it: its submenu opens, no command.
+    PostMessageA(menu, WM_KEYDOWN, 'R', 0);
+    Sleep(200);
+    PostMessageA(menu, WM_KEYDOWN, 'L', 0); // "&Long"
+    Sleep(300);
+    DWORD rescan = 99;
+    for (int i = 0; i < 50 && !(ReadNumber(SettingsKey, "Rescan", &rescan) && rescan == 3); ++i)
+        Sleep(20);
+    EXPECT_EQ(3u, rescan);
+    EXPECT_TRUE(program.Running());
+    EXPECT_EQ(0u, program.Exit());
+}
+
+TEST_F(EndToEnd, ShiftExitAnsweredYesRemovesTheStoredData)
+{
+    ScratchFolder folder;
+    StoreFolder(folder.Path());
+    WriteString(RunKey, "Tarnwick", "on");
+    RunningProgram program;
+    ASSERT_TRUE(program.Start());
+    HWND window = program.WaitForWindow();
+    ASSERT_NE(nullptr, window);
+    ASSERT_TRUE(program.WaitUntilIdle());
+    std::string run;
+    ASSERT_TRUE(ReadString(RunKey, "Tarnwick", &run));
+    // Sharing the program's input state lets this thread hold Shift for it.
+    const DWORD thread = GetWindowThreadProcessId(window, nullptr);
+    ASSERT_TRUE(AttachThreadInput(GetCurrentThreadId(), thread, TRUE));
+    BYTE keys[256];
+    GetKeyboardState(keys);
+    keys[VK_SHIFT] = 0x80;
+    SetKeyboardState(keys);
+    PostMessageA(window, WM_COMMAND, 105, 0);
+    HWND question = program.WaitForDialog();
+    keys[VK_SHIFT] = 0;
+    SetKeyboardState(keys);
+    AttachThreadInput(GetCurrentThreadId(), thread, FALSE);
+    ASSERT_NE(nullptr, question);
+    char caption[64] = "";
+    GetWindowTextA(question, caption, sizeof(caption));
+    EXPECT_STREQ("Confirmation", caption);
+    SaveWindowPicture(question, "e2e-uninstall", 0);
+    PostMessageA(question, WM_COMMAND, IDYES, 0);
+    EXPECT_EQ(0u, program.WaitForExit());
+    EXPECT_FALSE(KeyExists(SettingsKey));
+    EXPECT_TRUE(KeyExists("Software\\Orrel\\Tarnwick"));
+    EXPECT_FALSE(ReadString(RunKey, "Tarnwick", &run));
+    EXPECT_STREQ("no icon", Describe(WaitForTrayPicture(TrayPicture::None, 2000)));
+}
+
+TEST_F(EndToEnd, ARestartedTaskbarGetsTheIconBack)
+{
+    ScratchFolder folder;
+    folder.Add("a.txt");
+    StoreFolder(folder.Path());
+    RunningProgram program;
+    ASSERT_TRUE(program.Start());
+    HWND window = program.WaitForWindow();
+    ASSERT_NE(nullptr, window);
+    EXPECT_STREQ("NotEmpty", Describe(WaitForTrayPicture(TrayPicture::NotEmpty)));
+    // The shell forgets the icon, then announces that it is back.
+    NOTIFYICONDATAA icon = {};
+    icon.cbSize = 88;
+    icon.hWnd = window;
+    icon.uID = 110;
+    ASSERT_TRUE(Shell_NotifyIconA(NIM_DELETE, &icon));
+    EXPECT_STREQ("no icon", Describe(WaitForTrayPicture(TrayPicture::None, 2000)));
+    PostMessageA(window, RegisterWindowMessageA("TaskbarCreated"), 0, 0);
+    EXPECT_STREQ("NotEmpty", Describe(WaitForTrayPicture(TrayPicture::NotEmpty, 2000)));
+    EXPECT_EQ(0u, program.Exit());
 }
 
 } // namespace
