@@ -27,8 +27,8 @@ int WINAPI WinMain(HINSTANCE instance, HINSTANCE, LPSTR, int)
     windowClass.lpszClassName = "Tarnwick";
     RegisterClassA(&windowClass);
 
-    MainWindow = CreateWindowExA(0, "Tarnwick", "Tarnwick", 0, CW_USEDEFAULT, CW_USEDEFAULT,
-                                 CW_USEDEFAULT, CW_USEDEFAULT, nullptr, nullptr, instance, nullptr);
+    MainWindow = CreateWindowExA(0, "Tarnwick", "Tarnwick", 0, CW_USEDEFAULT, CW_USEDEFAULT, CW_USEDEFAULT,
+                                 CW_USEDEFAULT, nullptr, nullptr, instance, nullptr);
     if (!MainWindow)
         return 0;
     ShowWindow(MainWindow, SW_HIDE);

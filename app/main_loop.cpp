@@ -9,8 +9,8 @@ HWND MainWindow;
 namespace {
 
 // Keys, mouse, posted and sent messages, timers, paint and hot keys.
-constexpr DWORD WakeMask = QS_KEY | QS_MOUSEMOVE | QS_MOUSEBUTTON | QS_POSTMESSAGE | QS_TIMER |
-                           QS_PAINT | QS_SENDMESSAGE | QS_HOTKEY;
+constexpr DWORD WakeMask = QS_KEY | QS_MOUSEMOVE | QS_MOUSEBUTTON | QS_POSTMESSAGE | QS_TIMER | QS_PAINT |
+                           QS_SENDMESSAGE | QS_HOTKEY;
 
 bool HoldsChangeNotification()
 {
@@ -30,8 +30,8 @@ int RunMainLoop()
         // no wait object, and waiting on it would make the loop spin. With no
         // handle, WAIT_OBJECT_0 means input, not a change.
         const bool watching = HoldsChangeNotification();
-        const DWORD result = MsgWaitForMultipleObjects(watching ? 1 : 0, &ChangeHandle, FALSE,
-                                                       RescanTimeout(), WakeMask);
+        const DWORD result =
+            MsgWaitForMultipleObjects(watching ? 1 : 0, &ChangeHandle, FALSE, RescanTimeout(), WakeMask);
         if ((watching && result == WAIT_OBJECT_0) || result == WAIT_TIMEOUT)
             ScanFolder(1);
         while (PeekMessageA(&message, nullptr, 0, 0, PM_REMOVE)) {

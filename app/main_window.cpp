@@ -23,8 +23,8 @@ bool ConfirmUninstall(HWND window)
     lstrcpynA(prompt, Strings.LoadResString(IDS_UNINSTALL), sizeof(prompt) - lstrlenA(suffix));
     lstrcatA(prompt, suffix);
     TrayMenu.GreyItem(IDM_EXIT);
-    const int answer = MessageBoxA(window, prompt, Strings.LoadResString(IDS_CONFIRMATION),
-                                   MB_ICONWARNING | MB_YESNO);
+    const int answer =
+        MessageBoxA(window, prompt, Strings.LoadResString(IDS_CONFIRMATION), MB_ICONWARNING | MB_YESNO);
     TrayMenu.EnableItem(IDM_EXIT);
     return answer == IDYES;
 }

@@ -7,8 +7,8 @@ void PlayAlert(UINT type)
     MessageBeep(type);
 }
 
-void ShellOpen(HWND owner, const char* verb, const char* file, const char* parameters,
-               const char* directory, int show)
+void ShellOpen(HWND owner, const char* verb, const char* file, const char* parameters, const char* directory,
+               int show)
 {
     ShellExecuteA(owner, verb, file, parameters, directory, show);
 }

@@ -7,5 +7,5 @@
 void PlayAlert(UINT type);
 
 // ShellExecuteA with these arguments; its result is not used.
-void ShellOpen(HWND owner, const char* verb, const char* file, const char* parameters,
-               const char* directory, int show);
+void ShellOpen(HWND owner, const char* verb, const char* file, const char* parameters, const char* directory,
+               int show);

@@ -31,8 +31,8 @@ bool MakeReadable(DWORD wanted, DWORD stored, DWORD size, BYTE* data, DWORD capa
 
 RegKey::RegKey(HKEY parent, const char* subKey)
 {
-    status = RegCreateKeyExA(parent, subKey, 0, nullptr, REG_OPTION_NON_VOLATILE, KEY_ALL_ACCESS,
-                             nullptr, &hkey, nullptr);
+    status = RegCreateKeyExA(parent, subKey, 0, nullptr, REG_OPTION_NON_VOLATILE, KEY_ALL_ACCESS, nullptr,
+                             &hkey, nullptr);
     if (status != ERROR_SUCCESS)
         hkey = nullptr;
 }

@@ -138,8 +138,7 @@ const char* PathFromCommandLine(const char* commandLine)
     const char* end;
     if (*start == '"') {
         ++start;
-        for (end = start; *end && *end != '"'; ++end) {
-        }
+        for (end = start; *end && *end != '"'; ++end) {}
     } else {
         end = start + lstrlenA(start);
     }

@@ -248,7 +248,8 @@ TEST_F(AboutTest, ThePointingHandShowsOnlyOverTheLinkText)
         Close(dialog);
     });
     EXPECT_EQ(TRUE, Cursor.overLink);
-    EXPECT_EQ(LoadCursorA(GetModuleHandleA(nullptr), MAKEINTRESOURCEA(IDR_LINK_CURSOR)), Cursor.cursorOverLink);
+    EXPECT_EQ(LoadCursorA(GetModuleHandleA(nullptr), MAKEINTRESOURCEA(IDR_LINK_CURSOR)),
+              Cursor.cursorOverLink);
     EXPECT_EQ(FALSE, Cursor.besideLink);
 }
 

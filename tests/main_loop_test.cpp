@@ -84,10 +84,9 @@ TEST_F(MainLoopTest, AChangeInTheFolderIsScannedAtOnceWithTheRescanDelayDisabled
     const Step steps[] = {
         {50, [] { Folder->AddFile("arrival.txt"); }},
         {120, [] { SeenState = CurrentTrayState; }},
-        {140, [] {
-             DeleteFileA((Folder->Path() + "\\arrival.txt").c_str());
-         }},
-        {220, [] {
+        {140, [] { DeleteFileA((Folder->Path() + "\\arrival.txt").c_str()); }},
+        {220,
+         [] {
              SeenAt = CurrentTrayState;
              Quit();
          }},
@@ -129,12 +128,15 @@ TEST_F(MainLoopTest, AMissingFolderIsFoundAgainAtTheNextTimeOutOfANewlyChosenDel
     // the last step's message ends about 11 s in.
     const Step steps[] = {
         {100, [] { SetRescanDelay(1); }},
-        {1000, [] {
+        {1000,
+         [] {
              CreateDirectoryA(later.c_str(), nullptr);
-             CloseHandle(CreateFileA((later + "\\a.txt").c_str(), GENERIC_WRITE, 0, nullptr, CREATE_NEW, 0, nullptr));
+             CloseHandle(
+                 CreateFileA((later + "\\a.txt").c_str(), GENERIC_WRITE, 0, nullptr, CREATE_NEW, 0, nullptr));
          }},
         {1050, [] { SeenState = CurrentTrayState; }},
-        {11800, [] {
+        {11800,
+         [] {
              SeenAt = CurrentTrayState;
              Quit();
          }},

@@ -138,8 +138,7 @@ protected:
         HoldShift(false);
         lstrcpyA(WatchedFolder, folder.Path().c_str());
         ScanFolder(0);
-        while (QuitPosted()) {
-        }
+        while (QuitPosted()) {}
     }
     void TearDown() override
     {
@@ -265,9 +264,9 @@ TEST_F(MainWindowTest, OptionCommandsSetTheirSettings)
         int* setting;
         int value;
     } cases[] = {
-        {IDM_BUZZER_QUIET, &BuzzerMode, 0},    {IDM_BUZZER_WAVE, &BuzzerMode, 2},
-        {IDM_BUZZER_SPEAKER, &BuzzerMode, 1},  {IDM_RESCAN_LONG, &RescanDelay, 3},
-        {IDM_RESCAN_SHORT, &RescanDelay, 1},   {IDM_RESCAN_NORMAL, &RescanDelay, 2},
+        {IDM_BUZZER_QUIET, &BuzzerMode, 0},     {IDM_BUZZER_WAVE, &BuzzerMode, 2},
+        {IDM_BUZZER_SPEAKER, &BuzzerMode, 1},   {IDM_RESCAN_LONG, &RescanDelay, 3},
+        {IDM_RESCAN_SHORT, &RescanDelay, 1},    {IDM_RESCAN_NORMAL, &RescanDelay, 2},
         {IDM_RESCAN_DISABLED, &RescanDelay, 0},
     };
     for (const auto& c : cases) {
@@ -386,7 +385,8 @@ TEST_F(MainWindowTest, ShiftExitAnsweredYesRemovesTheDataAndQuits)
     EXPECT_EQ(0u, code);
     HKEY key;
     EXPECT_NE(ERROR_SUCCESS, RegOpenKeyExA(HKEY_CURRENT_USER, SettingsKeyPath, 0, KEY_READ, &key));
-    ASSERT_EQ(ERROR_SUCCESS, RegOpenKeyExA(HKEY_CURRENT_USER, "Software\\Orrel\\Tarnwick", 0, KEY_READ, &key));
+    ASSERT_EQ(ERROR_SUCCESS,
+              RegOpenKeyExA(HKEY_CURRENT_USER, "Software\\Orrel\\Tarnwick", 0, KEY_READ, &key));
     RegCloseKey(key);
     std::string run;
     EXPECT_FALSE(ReadStoredString(RunKeyPath, "Tarnwick", &run));

@@ -44,10 +44,18 @@ TEST(TrayMenuLayout, HasTheTwelveItemsInOrder)
         UINT id; // 0 for a separator, -1 for a submenu
     };
     const Item expected[] = {
-        {"&Open now!", IDM_OPEN},       {"&Cancel", IDM_CANCEL},           {"", 0},
-        {"&Rescan delay", UINT(-1)},    {"&Buzzer", UINT(-1)},             {"&Hidden files", IDM_HIDDEN},
-        {"Sub&folders", IDM_SUBFOLDERS}, {"&Permanent", IDM_PERMANENT},    {"&Select folder...", IDM_SELECT_FOLDER},
-        {"", 0},                        {"&About...", IDM_ABOUT},          {"E&xit", IDM_EXIT},
+        {"&Open now!", IDM_OPEN},
+        {"&Cancel", IDM_CANCEL},
+        {"", 0},
+        {"&Rescan delay", UINT(-1)},
+        {"&Buzzer", UINT(-1)},
+        {"&Hidden files", IDM_HIDDEN},
+        {"Sub&folders", IDM_SUBFOLDERS},
+        {"&Permanent", IDM_PERMANENT},
+        {"&Select folder...", IDM_SELECT_FOLDER},
+        {"", 0},
+        {"&About...", IDM_ABOUT},
+        {"E&xit", IDM_EXIT},
     };
     ASSERT_EQ(12, GetMenuItemCount(menu));
     for (int i = 0; i < 12; ++i) {
@@ -176,7 +184,8 @@ void CALLBACK CancelMenu(HWND, UINT, UINT_PTR id, DWORD)
 
 TEST(PopupMenu, TrackingReturnsWhenTheMenuClosesAndPostsNull)
 {
-    HWND owner = CreateWindowExA(0, "STATIC", "owner", WS_POPUP, 0, 0, 10, 10, nullptr, nullptr, nullptr, nullptr);
+    HWND owner =
+        CreateWindowExA(0, "STATIC", "owner", WS_POPUP, 0, 0, 10, 10, nullptr, nullptr, nullptr, nullptr);
     ASSERT_NE(nullptr, owner);
     PopupMenu menu;
     menu.AppendItem(IDM_CANCEL);

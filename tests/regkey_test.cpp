@@ -211,14 +211,18 @@ TEST_F(RegKeyTest, DeleteValueAnswersWhetherItDeleted)
 TEST_F(RegKeyTest, DeleteKeyRemovesOnlyTheLastKeyOfThePath)
 {
     const std::string child = path + "\\Parent\\Child";
-    { RegKey create(HKEY_CURRENT_USER, child.c_str()); }
+    {
+        RegKey create(HKEY_CURRENT_USER, child.c_str());
+    }
     EXPECT_TRUE(RegKey::DeleteKey(HKEY_CURRENT_USER, child.c_str()));
     HKEY probe;
     EXPECT_NE(ERROR_SUCCESS, RegOpenKeyExA(HKEY_CURRENT_USER, child.c_str(), 0, KEY_READ, &probe));
-    ASSERT_EQ(ERROR_SUCCESS, RegOpenKeyExA(HKEY_CURRENT_USER, (path + "\\Parent").c_str(), 0, KEY_READ, &probe));
+    ASSERT_EQ(ERROR_SUCCESS,
+              RegOpenKeyExA(HKEY_CURRENT_USER, (path + "\\Parent").c_str(), 0, KEY_READ, &probe));
     RegCloseKey(probe);
     EXPECT_FALSE(RegKey::DeleteKey(HKEY_CURRENT_USER, child.c_str()));
-    ASSERT_EQ(ERROR_SUCCESS, RegOpenKeyExA(HKEY_CURRENT_USER, (path + "\\Parent").c_str(), 0, KEY_READ, &probe));
+    ASSERT_EQ(ERROR_SUCCESS,
+              RegOpenKeyExA(HKEY_CURRENT_USER, (path + "\\Parent").c_str(), 0, KEY_READ, &probe));
     RegCloseKey(probe);
 }
 
@@ -234,8 +238,8 @@ TEST_F(RegKeyTest, DestructionClosesTheKey)
                                                   nullptr, nullptr, nullptr, nullptr, nullptr));
     }
     DWORD count;
-    EXPECT_EQ(ERROR_INVALID_HANDLE, RegQueryInfoKeyA(handle, nullptr, nullptr, nullptr, &count, nullptr, nullptr,
-                                                     nullptr, nullptr, nullptr, nullptr, nullptr));
+    EXPECT_EQ(ERROR_INVALID_HANDLE, RegQueryInfoKeyA(handle, nullptr, nullptr, nullptr, &count, nullptr,
+                                                     nullptr, nullptr, nullptr, nullptr, nullptr, nullptr));
 }
 
 } // namespace

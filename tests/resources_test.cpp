@@ -20,11 +20,25 @@ TEST(Resources, StringTableHoldsTheNineteenTexts)
         UINT id;
         const char* text;
     } strings[] = {
-        {104, "&About..."},     {105, "E&xit"},         {106, "&Open now!"},       {107, "&Buzzer"},
-        {108, "&Select folder..."}, {109, "&Permanent"}, {110, "&Hidden files"},   {111, "Sub&folders"},
-        {115, "Do you wish to uninstall"}, {116, "Confirmation"}, {150, "&Cancel"}, {200, "&Quiet"},
-        {201, "&Speaker"},      {202, "&Wave"},         {210, "&Disabled"},        {211, "&Short"},
-        {212, "&Normal"},       {213, "&Long"},         {300, "&Rescan delay"},
+        {104, "&About..."},
+        {105, "E&xit"},
+        {106, "&Open now!"},
+        {107, "&Buzzer"},
+        {108, "&Select folder..."},
+        {109, "&Permanent"},
+        {110, "&Hidden files"},
+        {111, "Sub&folders"},
+        {115, "Do you wish to uninstall"},
+        {116, "Confirmation"},
+        {150, "&Cancel"},
+        {200, "&Quiet"},
+        {201, "&Speaker"},
+        {202, "&Wave"},
+        {210, "&Disabled"},
+        {211, "&Short"},
+        {212, "&Normal"},
+        {213, "&Long"},
+        {300, "&Rescan delay"},
     };
     int found = 0;
     for (UINT id = 0; id < 1024; ++id) {
@@ -63,7 +77,8 @@ TEST(Resources, EachStateIconHasA32And16PixelImageIn16Colours)
         EXPECT_TRUE(has32);
         EXPECT_TRUE(has16);
         for (int size : {16, 32}) {
-            HICON icon = static_cast<HICON>(LoadImageA(Module(), MAKEINTRESOURCEA(id), IMAGE_ICON, size, size, 0));
+            HICON icon =
+                static_cast<HICON>(LoadImageA(Module(), MAKEINTRESOURCEA(id), IMAGE_ICON, size, size, 0));
             ASSERT_NE(nullptr, icon);
             ICONINFO info;
             ASSERT_TRUE(GetIconInfo(icon, &info));

@@ -38,27 +38,28 @@ protected:
 TEST(CountedEntry, FollowsTheHiddenAndSubfolderSettingsAndSkipsDotNames)
 {
     const DWORD plain = FILE_ATTRIBUTE_ARCHIVE, hidden = FILE_ATTRIBUTE_HIDDEN,
-                folder = FILE_ATTRIBUTE_DIRECTORY, other = FILE_ATTRIBUTE_SYSTEM | FILE_ATTRIBUTE_READONLY |
-                                                           FILE_ATTRIBUTE_TEMPORARY;
+                folder = FILE_ATTRIBUTE_DIRECTORY,
+                other = FILE_ATTRIBUTE_SYSTEM | FILE_ATTRIBUTE_READONLY | FILE_ATTRIBUTE_TEMPORARY;
     const struct {
         int showHidden, showSubfolders;
         DWORD attributes;
         const char* name;
         bool counted;
     } cases[] = {
-        {0, 0, plain, "a.txt", true},          {0, 0, other, "sys.dat", true},
-        {0, 0, hidden, "h.txt", false},        {1, 0, hidden, "h.txt", true},
-        {0, 0, folder, "sub", false},          {0, 1, folder, "sub", true},
-        {1, 0, hidden | folder, "hs", false},  {0, 1, hidden | folder, "hs", false},
-        {1, 1, hidden | folder, "hs", true},   {1, 1, plain, ".profile", false},
-        {1, 1, folder, ".", false},            {1, 1, folder, "..", false},
-        {5, 7, hidden | folder, "hs", true},   {1, 1, plain, "x.", true},
+        {0, 0, plain, "a.txt", true},         {0, 0, other, "sys.dat", true},
+        {0, 0, hidden, "h.txt", false},       {1, 0, hidden, "h.txt", true},
+        {0, 0, folder, "sub", false},         {0, 1, folder, "sub", true},
+        {1, 0, hidden | folder, "hs", false}, {0, 1, hidden | folder, "hs", false},
+        {1, 1, hidden | folder, "hs", true},  {1, 1, plain, ".profile", false},
+        {1, 1, folder, ".", false},           {1, 1, folder, "..", false},
+        {5, 7, hidden | folder, "hs", true},  {1, 1, plain, "x.", true},
     };
     for (const auto& c : cases) {
         ShowHidden = c.showHidden;
         ShowSubfolders = c.showSubfolders;
         EXPECT_EQ(c.counted, IsCountedEntry(c.attributes, c.name))
-            << c.name << " attributes " << c.attributes << " hidden " << c.showHidden << " sub " << c.showSubfolders;
+            << c.name << " attributes " << c.attributes << " hidden " << c.showHidden << " sub "
+            << c.showSubfolders;
     }
 }
 
@@ -166,11 +167,9 @@ TEST_F(ScanTest, TheAlertSoundsWhenTheFolderTurnsNonEmpty)
         bool alert;
     } steps[] = {
         {&folder.Path(), NotEmpty, true}, // the first non-empty result after start
-        {&folder.Path(), NotEmpty, false},
-        {&missing, Unavailable, false},
+        {&folder.Path(), NotEmpty, false}, {&missing, Unavailable, false},
         {&folder.Path(), NotEmpty, false}, // non-empty before it could not list
-        {&empty.Path(), Empty, false},
-        {&missing, Unavailable, false},
+        {&empty.Path(), Empty, false},     {&missing, Unavailable, false},
         {&folder.Path(), NotEmpty, true}, // empty before it could not list
     };
     for (size_t i = 0; i < sizeof(steps) / sizeof(steps[0]); ++i) {
@@ -244,8 +243,8 @@ TEST_F(ScanTest, TheNotificationFiresOnEntriesComingGoingAndChangingButNotInside
         bool signals;
     };
     const Change changes[] = {
-        {"create", true}, {"hide", true}, {"unhide", true}, {"rename", true},
-        {"delete", true}, {"inside subfolder", false},
+        {"create", true}, {"hide", true},   {"unhide", true},
+        {"rename", true}, {"delete", true}, {"inside subfolder", false},
     };
     for (const Change& change : changes) {
         SCOPED_TRACE(change.what);
@@ -262,7 +261,8 @@ TEST_F(ScanTest, TheNotificationFiresOnEntriesComingGoingAndChangingButNotInside
         else if (what == "delete")
             DeleteFileA(renamed.c_str());
         else
-            CloseHandle(CreateFileA((sub + "\\inner.txt").c_str(), GENERIC_WRITE, 0, nullptr, CREATE_NEW, 0, nullptr));
+            CloseHandle(CreateFileA((sub + "\\inner.txt").c_str(), GENERIC_WRITE, 0, nullptr, CREATE_NEW, 0,
+                                    nullptr));
         EXPECT_EQ(change.signals ? WAIT_OBJECT_0 : WAIT_TIMEOUT, WaitForSingleObject(ChangeHandle, 300));
     }
 }

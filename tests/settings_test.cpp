@@ -202,7 +202,8 @@ TEST_F(SettingsTest, RemovingDeletesTheKeyAndRunValueButKeepsTheParents)
     RemoveSettings();
     HKEY key;
     EXPECT_NE(ERROR_SUCCESS, RegOpenKeyExA(HKEY_CURRENT_USER, SettingsKeyPath, 0, KEY_READ, &key));
-    ASSERT_EQ(ERROR_SUCCESS, RegOpenKeyExA(HKEY_CURRENT_USER, "Software\\Orrel\\Tarnwick", 0, KEY_READ, &key));
+    ASSERT_EQ(ERROR_SUCCESS,
+              RegOpenKeyExA(HKEY_CURRENT_USER, "Software\\Orrel\\Tarnwick", 0, KEY_READ, &key));
     RegCloseKey(key);
     EXPECT_FALSE(RunValueExists());
     RemoveSettings(); // nothing left to remove

@@ -10,10 +10,9 @@ void PlayAlert(UINT type)
     AlertCalls.push_back(type);
 }
 
-void ShellOpen(HWND owner, const char* verb, const char* file, const char* parameters,
-               const char* directory, int show)
+void ShellOpen(HWND owner, const char* verb, const char* file, const char* parameters, const char* directory,
+               int show)
 {
     ShellCalls.push_back({owner, verb ? verb : "", file ? file : "", parameters ? parameters : "",
-                          directory ? directory : "", parameters == nullptr, directory == nullptr,
-                          show});
+                          directory ? directory : "", parameters == nullptr, directory == nullptr, show});
 }

@@ -122,11 +122,16 @@ TrayPicture WaitForTrayPicture(TrayPicture picture, DWORD timeout)
 const char* Describe(TrayPicture picture)
 {
     switch (picture) {
-    case TrayPicture::None: return "no icon";
-    case TrayPicture::Checking: return "Checking";
-    case TrayPicture::Empty: return "Empty";
-    case TrayPicture::NotEmpty: return "NotEmpty";
-    case TrayPicture::Unavailable: return "Unavailable";
+    case TrayPicture::None:
+        return "no icon";
+    case TrayPicture::Checking:
+        return "Checking";
+    case TrayPicture::Empty:
+        return "Empty";
+    case TrayPicture::NotEmpty:
+        return "NotEmpty";
+    case TrayPicture::Unavailable:
+        return "Unavailable";
     }
     return "?";
 }
