@@ -3,7 +3,6 @@
 #include <windows.h>
 
 #include "app/main_loop.h"
-#include "app/main_window.h"
 #include "settings/chooser.h"
 #include "settings/settings.h"
 #include "ui/tray_menu.h"
@@ -20,18 +19,8 @@ int WINAPI WinMain(HINSTANCE instance, HINSTANCE, LPSTR, int)
     LoadSettings();
     LoadTrayIcons(instance);
 
-    WNDCLASSA windowClass = {};
-    windowClass.lpfnWndProc = MainWindowProc;
-    windowClass.hInstance = instance;
-    windowClass.hIcon = TrayIcons[Checking];
-    windowClass.lpszClassName = "Tarnwick";
-    RegisterClassA(&windowClass);
-
-    MainWindow = CreateWindowExA(0, "Tarnwick", "Tarnwick", 0, CW_USEDEFAULT, CW_USEDEFAULT, CW_USEDEFAULT,
-                                 CW_USEDEFAULT, nullptr, nullptr, instance, nullptr);
-    if (!MainWindow)
+    if (!CreateMainWindow(instance))
         return 0;
-    ShowWindow(MainWindow, SW_HIDE);
 
     BuildTrayMenu();
 

@@ -1,5 +1,6 @@
 #include "app/main_loop.h"
 
+#include "app/main_window.h"
 #include "settings/settings.h"
 #include "watch/scan.h"
 #include "watch/tray.h"
@@ -18,6 +19,23 @@ bool HoldsChangeNotification()
 }
 
 } // namespace
+
+bool CreateMainWindow(HINSTANCE instance)
+{
+    WNDCLASSA windowClass = {};
+    windowClass.lpfnWndProc = MainWindowProc;
+    windowClass.hInstance = instance;
+    windowClass.hIcon = TrayIcons[Checking];
+    windowClass.lpszClassName = "Tarnwick";
+    RegisterClassA(&windowClass);
+
+    MainWindow = CreateWindowExA(0, "Tarnwick", "Tarnwick", 0, CW_USEDEFAULT, CW_USEDEFAULT, CW_USEDEFAULT,
+                                 CW_USEDEFAULT, nullptr, nullptr, instance, nullptr);
+    if (!MainWindow)
+        return false;
+    ShowWindow(MainWindow, SW_HIDE);
+    return true;
+}
 
 int RunMainLoop()
 {

@@ -6,6 +6,10 @@
 // The hidden top-level window that owns the tray icon and the tray menu.
 extern HWND MainWindow;
 
+// Registers the window class and creates the hidden main window, which is
+// never shown. False when no window could be made.
+bool CreateMainWindow(HINSTANCE instance);
+
 // Waits and dispatches until WM_QUIT, running one scan of its own per pass
 // when the folder changed or the rescan delay ran out. Returns WM_QUIT's
 // wParam; WM_QUIT itself is never dispatched.

@@ -21,22 +21,9 @@ HWND Owner;
 void (*Check)(HWND dialog);
 int Visits;
 
-BOOL CALLBACK FindAbout(HWND window, LPARAM found)
-{
-    char caption[32];
-    GetWindowTextA(window, caption, sizeof(caption));
-    if (lstrcmpA(caption, "About") == 0 && IsWindowVisible(window)) {
-        *reinterpret_cast<HWND*>(found) = window;
-        return FALSE;
-    }
-    return TRUE;
-}
-
 HWND OpenAbout()
 {
-    HWND dialog = nullptr;
-    EnumThreadWindows(GetCurrentThreadId(), FindAbout, LPARAM(&dialog));
-    return dialog;
+    return FindThreadDialog("About");
 }
 
 void CALLBACK VisitAbout(HWND, UINT, UINT_PTR id, DWORD)

@@ -65,7 +65,7 @@ protected:
     void SetUp() override
     {
         ResetProgramState();
-        CreateMainWindow();
+        SetUpMainWindow();
         Folder = &folder;
         lstrcpyA(WatchedFolder, folder.Path().c_str());
         SeenState = -1;

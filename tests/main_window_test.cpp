@@ -51,31 +51,6 @@ void HoldShift(bool down)
     SetKeyboardState(keys);
 }
 
-// Finds a visible dialog of this thread, with the given caption if any.
-struct DialogSearch {
-    const char* caption;
-    HWND found;
-};
-BOOL CALLBACK FindDialog(HWND window, LPARAM parameter)
-{
-    auto* search = reinterpret_cast<DialogSearch*>(parameter);
-    char className[16], caption[128];
-    GetClassNameA(window, className, sizeof(className));
-    GetWindowTextA(window, caption, sizeof(caption));
-    if (lstrcmpA(className, "#32770") == 0 && IsWindowVisible(window) &&
-        (!search->caption || lstrcmpA(caption, search->caption) == 0)) {
-        search->found = window;
-        return FALSE;
-    }
-    return TRUE;
-}
-HWND ThreadDialog(const char* caption = nullptr)
-{
-    DialogSearch search = {caption, nullptr};
-    EnumThreadWindows(GetCurrentThreadId(), FindDialog, LPARAM(&search));
-    return search.found;
-}
-
 // What a timer saw of a modal operation, and how it answered it.
 struct ModalVisit {
     bool seen;
@@ -98,7 +73,7 @@ BOOL CALLBACK ReadStatic(HWND child, LPARAM text)
 
 void CALLBACK AnswerDialog(HWND, UINT, UINT_PTR id, DWORD)
 {
-    HWND dialog = ThreadDialog();
+    HWND dialog = FindThreadDialog();
     if (!dialog)
         return;
     KillTimer(nullptr, id);
@@ -134,7 +109,7 @@ protected:
     {
         ClearStoredSettings();
         ResetProgramState();
-        CreateMainWindow();
+        SetUpMainWindow();
         HoldShift(false);
         lstrcpyA(WatchedFolder, folder.Path().c_str());
         ScanFolder(0);

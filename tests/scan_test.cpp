@@ -15,7 +15,7 @@ protected:
     void SetUp() override
     {
         ResetProgramState();
-        CreateMainWindow();
+        SetUpMainWindow();
         Watch(folder.Path());
     }
     void TearDown() override { ResetProgramState(); }

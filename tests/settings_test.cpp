@@ -17,7 +17,7 @@ protected:
     {
         ClearStoredSettings();
         ResetProgramState();
-        CreateMainWindow();
+        SetUpMainWindow();
     }
     void TearDown() override
     {

@@ -14,7 +14,7 @@ protected:
     void SetUp() override
     {
         ResetProgramState();
-        CreateMainWindow();
+        SetUpMainWindow();
         lstrcpyA(WatchedFolder, "C:\\Watched");
     }
     void TearDown() override { ResetProgramState(); }

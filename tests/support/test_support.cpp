@@ -1,7 +1,6 @@
 #include "tests/support/test_support.h"
 
 #include "app/main_loop.h"
-#include "app/main_window.h"
 #include "settings/settings.h"
 #include "tests/support/fake_platform.h"
 #include "ui/about.h"
@@ -135,25 +134,46 @@ void EmptyMenu(HMENU menu)
 
 } // namespace
 
-void CreateMainWindow()
+void SetUpMainWindow()
 {
     HINSTANCE instance = GetModuleHandleA(nullptr);
     LoadTrayIcons(instance);
-    WNDCLASSA windowClass = {};
-    windowClass.lpfnWndProc = MainWindowProc;
-    windowClass.hInstance = instance;
-    windowClass.hIcon = TrayIcons[Checking];
-    windowClass.lpszClassName = "Tarnwick";
-    RegisterClassA(&windowClass);
-    if (!MainWindow) {
-        MainWindow = CreateWindowExA(0, "Tarnwick", "Tarnwick", 0, CW_USEDEFAULT, CW_USEDEFAULT,
-                                     CW_USEDEFAULT, CW_USEDEFAULT, nullptr, nullptr, instance, nullptr);
-        ShowWindow(MainWindow, SW_HIDE);
-    }
+    if (!IsWindow(MainWindow))
+        CreateMainWindow(instance);
     EmptyMenu(TrayMenu.Handle());
     EmptyMenu(RescanMenu.Handle());
     EmptyMenu(BuzzerMenu.Handle());
     BuildTrayMenu();
+}
+
+namespace {
+
+struct DialogSearch {
+    const char* caption;
+    HWND found;
+};
+
+BOOL CALLBACK MatchDialog(HWND window, LPARAM parameter)
+{
+    auto* search = reinterpret_cast<DialogSearch*>(parameter);
+    char className[16], caption[128];
+    GetClassNameA(window, className, sizeof(className));
+    GetWindowTextA(window, caption, sizeof(caption));
+    if (lstrcmpA(className, "#32770") == 0 && IsWindowVisible(window) &&
+        (!search->caption || lstrcmpA(caption, search->caption) == 0)) {
+        search->found = window;
+        return FALSE;
+    }
+    return TRUE;
+}
+
+} // namespace
+
+HWND FindThreadDialog(const char* caption)
+{
+    DialogSearch search = {caption, nullptr};
+    EnumThreadWindows(GetCurrentThreadId(), MatchDialog, LPARAM(&search));
+    return search.found;
 }
 
 void PumpMessages(DWORD milliseconds, bool (*done)())

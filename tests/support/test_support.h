@@ -37,9 +37,12 @@ void WriteStoredString(const char* key, const char* name, const char* value);
 // Puts every global of the program back to its state at process start.
 void ResetProgramState();
 
-// Creates the hidden main window with the program's window procedure, loads
-// the icons and builds the menus, as start-up does before applying settings.
-void CreateMainWindow();
+// Loads the icons, creates the hidden main window and builds the menus, as
+// start-up does before applying settings.
+void SetUpMainWindow();
+
+// A visible dialog of this thread, with this caption when one is given.
+HWND FindThreadDialog(const char* caption = nullptr);
 
 // Pumps messages for `milliseconds`, or until `done` returns true.
 void PumpMessages(DWORD milliseconds, bool (*done)() = nullptr);
