@@ -42,16 +42,26 @@ int RunMainLoop()
     MSG message;
     message.message = 0;
     bool quit = false;
+    // The rescan delay counts from the loop's last scan, not from the last
+    // message: a steady trickle of messages must not put it off for ever.
+    DWORD lastScan = GetTickCount();
     while (!quit) {
         // Without a notification (none armed yet, or the folder is missing)
         // wait on the queue and the time-out alone: INVALID_HANDLE_VALUE is
         // no wait object, and waiting on it would make the loop spin. With no
         // handle, WAIT_OBJECT_0 means input, not a change.
         const bool watching = HoldsChangeNotification();
+        DWORD timeout = RescanTimeout();
+        if (timeout != INFINITE) {
+            const DWORD elapsed = GetTickCount() - lastScan;
+            timeout = elapsed < timeout ? timeout - elapsed : 0;
+        }
         const DWORD result =
-            MsgWaitForMultipleObjects(watching ? 1 : 0, &ChangeHandle, FALSE, RescanTimeout(), WakeMask);
-        if ((watching && result == WAIT_OBJECT_0) || result == WAIT_TIMEOUT)
+            MsgWaitForMultipleObjects(watching ? 1 : 0, &ChangeHandle, FALSE, timeout, WakeMask);
+        if ((watching && result == WAIT_OBJECT_0) || result == WAIT_TIMEOUT) {
             ScanFolder(1);
+            lastScan = GetTickCount();
+        }
         while (PeekMessageA(&message, nullptr, 0, 0, PM_REMOVE)) {
             if (message.message == WM_QUIT) {
                 quit = true;
