@@ -23,6 +23,11 @@ HINSTANCE InstanceOf(HWND window)
 void CloseAbout(HWND dialog)
 {
     AboutOpen = 0;
+    // The picture control loaded the portrait from the template; not every
+    // static control frees such an image, so take it back and free it here.
+    if (HGDIOBJ picture =
+            HGDIOBJ(SendDlgItemMessageA(dialog, IDC_ABOUT_PICTURE, STM_SETIMAGE, IMAGE_BITMAP, 0)))
+        DeleteObject(picture);
     EndDialog(dialog, 0);
 }
 
