@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 
 #include <windows.h>
+#include <commctrl.h>
 #include <shlobj.h>
 
 #include "resource.h"
@@ -21,32 +22,25 @@ std::string Answer;
 bool SawBrowser;
 bool SelectGreyedWhileOpen;
 
-BOOL CALLBACK FindBrowser(HWND window, LPARAM found)
-{
-    char className[16];
-    GetClassNameA(window, className, sizeof(className));
-    if (lstrcmpA(className, "#32770") == 0 && IsWindowVisible(window)) {
-        *reinterpret_cast<HWND*>(found) = window;
-        return FALSE;
-    }
-    return TRUE;
-}
+bool Selected;
 
+// The browser fills its folder tree after it shows; a selection made before
+// that is lost. Select on one tick, confirm on the next.
 void CALLBACK AnswerBrowser(HWND, UINT, UINT_PTR id, DWORD)
 {
-    HWND browser = nullptr;
-    EnumThreadWindows(GetCurrentThreadId(), FindBrowser, LPARAM(&browser));
-    if (!browser)
+    HWND browser = FindThreadDialog();
+    HWND tree = FindWindowExA(browser, nullptr, WC_TREEVIEWA, nullptr);
+    if (!tree || !SendMessageA(tree, TVM_GETCOUNT, 0, 0))
         return;
-    KillTimer(nullptr, id);
     SawBrowser = true;
     SelectGreyedWhileOpen = IsGreyed(TrayMenu.Handle(), IDM_SELECT_FOLDER);
-    if (Answer.empty()) {
-        PostMessageA(browser, WM_COMMAND, IDCANCEL, 0);
+    if (!Answer.empty() && !Selected) {
+        SendMessageA(browser, BFFM_SETSELECTIONA, TRUE, LPARAM(Answer.c_str()));
+        Selected = true;
         return;
     }
-    SendMessageA(browser, BFFM_SETSELECTIONA, TRUE, LPARAM(Answer.c_str()));
-    PostMessageA(browser, WM_COMMAND, IDOK, 0);
+    KillTimer(nullptr, id);
+    PostMessageA(browser, WM_COMMAND, Answer.empty() ? IDCANCEL : IDOK, 0);
 }
 
 class ChooserTest : public testing::Test {
@@ -55,7 +49,7 @@ protected:
     {
         ClearStoredSettings();
         ResetProgramState();
-        CreateMainWindow();
+        SetUpMainWindow();
         SawBrowser = SelectGreyedWhileOpen = false;
     }
     void TearDown() override
@@ -67,6 +61,7 @@ protected:
     static bool Choose(const std::string& answer)
     {
         Answer = answer;
+        Selected = false;
         SetTimer(nullptr, 0, 50, AnswerBrowser);
         const bool chosen = ChooseFolder();
         EXPECT_TRUE(SawBrowser);

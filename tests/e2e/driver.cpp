@@ -1,6 +1,7 @@
 #include "tests/e2e/driver.h"
 
-#include <vector>
+#include <commctrl.h>
+#include <shlobj.h>
 
 const char SettingsKey[] = "Software\\Orrel\\Tarnwick\\1.5+";
 const char RunKey[] = "Software\\Microsoft\\Windows\\CurrentVersion\\Run";
@@ -106,20 +107,24 @@ DWORD RunningProgram::Exit()
 
 void AnswerBrowser(HWND dialog, const std::string& folder)
 {
+    // The browser fills its folder tree after it shows; a selection made
+    // before that is lost.
+    HWND tree = FindWindowExA(dialog, nullptr, WC_TREEVIEWA, nullptr);
+    for (int i = 0; i < 250 && !SendMessageA(tree, TVM_GETCOUNT, 0, 0); ++i)
+        Sleep(20);
     if (folder.empty()) {
         PostMessageA(dialog, WM_COMMAND, IDCANCEL, 0);
         return;
     }
-    // BFFM_SETSELECTIONA reads the path in the browser's own process, so
-    // the text has to be put there first.
+    // BFFM_SETSELECTIONA reads the path in the browser's own process, so the
+    // text has to be put there first.
     DWORD processId = 0;
     GetWindowThreadProcessId(dialog, &processId);
     HANDLE target = OpenProcess(PROCESS_VM_OPERATION | PROCESS_VM_WRITE, FALSE, processId);
     void* remote = VirtualAllocEx(target, nullptr, folder.size() + 1, MEM_COMMIT, PAGE_READWRITE);
     WriteProcessMemory(target, remote, folder.c_str(), folder.size() + 1, nullptr);
-    SendMessageA(dialog, WM_USER + 102 /* BFFM_SETSELECTIONA */, TRUE, LPARAM(remote));
-    PostMessageA(dialog, WM_COMMAND, IDOK, 0);
-    Sleep(200);
+    SendMessageA(dialog, BFFM_SETSELECTIONA, TRUE, LPARAM(remote));
+    SendMessageA(dialog, WM_COMMAND, IDOK, 0);
     VirtualFreeEx(target, remote, 0, MEM_RELEASE);
     CloseHandle(target);
 }

@@ -15,6 +15,15 @@ protected:
 
     // Stores a watched folder as an earlier run would have left it.
     void StoreFolder(const std::string& folder) { WriteString(SettingsKey, "Folder", folder); }
+
+    // Starts the program and waits until it has started up; its hidden
+    // window, or null when it did not come up.
+    static HWND StartUp(RunningProgram& program)
+    {
+        if (!program.Start() || !program.WaitUntilIdle())
+            return nullptr;
+        return program.WaitForWindow();
+    }
 };
 
 TEST_F(EndToEnd, ASecondCopyEndsAtOnceAndChangesNothing)
@@ -122,8 +131,7 @@ TEST_F(EndToEnd, SettingsWrittenByOneRunAreReadByTheNext)
     StoreFolder(folder.Path());
     WriteString(RunKey, "Tarnwick", "started with Windows");
     RunningProgram first;
-    ASSERT_TRUE(first.Start());
-    HWND window = first.WaitForWindow();
+    HWND window = StartUp(first);
     ASSERT_NE(nullptr, window);
     // Rescan Long, Buzzer Wave, hidden entries off, start with Windows off.
     PostMessageA(window, WM_COMMAND, 213, 0);
@@ -154,8 +162,7 @@ TEST_F(EndToEnd, TheTrayFollowsTheFolderThroughEveryState)
     ScratchFolder folder;
     StoreFolder(folder.Path());
     RunningProgram program;
-    ASSERT_TRUE(program.Start());
-    HWND window = program.WaitForWindow();
+    HWND window = StartUp(program);
     ASSERT_NE(nullptr, window);
     EXPECT_STREQ("Empty", Describe(WaitForTrayPicture(TrayPicture::Empty)));
     SaveTrayPicture("e2e-empty");
@@ -185,8 +192,7 @@ TEST_F(EndToEnd, CloseFromOutsideEndsLikeExit)
     folder.Add("a.txt");
     StoreFolder(folder.Path());
     RunningProgram program;
-    ASSERT_TRUE(program.Start());
-    HWND window = program.WaitForWindow();
+    HWND window = StartUp(program);
     ASSERT_NE(nullptr, window);
     EXPECT_STREQ("NotEmpty", Describe(WaitForTrayPicture(TrayPicture::NotEmpty)));
     PostMessageA(window, WM_CLOSE, 0, 0);
@@ -201,10 +207,8 @@ TEST_F(EndToEnd, TheMenuOpensAtTheCursorAndItsCommandsWork)
     folder.Add("a.txt");
     StoreFolder(folder.Path());
     RunningProgram program;
-    ASSERT_TRUE(program.Start());
-    HWND window = program.WaitForWindow();
+    HWND window = StartUp(program);
     ASSERT_NE(nullptr, window);
-    ASSERT_TRUE(program.WaitUntilIdle());
     SetCursorPos(40, 60);
     PostMessageA(window, WM_USER + 1, 110, WM_RBUTTONUP);
     HWND menu = nullptr;
@@ -236,10 +240,8 @@ TEST_F(EndToEnd, ShiftExitAnsweredYesRemovesTheStoredData)
     StoreFolder(folder.Path());
     WriteString(RunKey, "Tarnwick", "on");
     RunningProgram program;
-    ASSERT_TRUE(program.Start());
-    HWND window = program.WaitForWindow();
+    HWND window = StartUp(program);
     ASSERT_NE(nullptr, window);
-    ASSERT_TRUE(program.WaitUntilIdle());
     std::string run;
     ASSERT_TRUE(ReadString(RunKey, "Tarnwick", &run));
     // Sharing the program's input state lets this thread hold Shift for it.
@@ -273,8 +275,7 @@ TEST_F(EndToEnd, ARestartedTaskbarGetsTheIconBack)
     folder.Add("a.txt");
     StoreFolder(folder.Path());
     RunningProgram program;
-    ASSERT_TRUE(program.Start());
-    HWND window = program.WaitForWindow();
+    HWND window = StartUp(program);
     ASSERT_NE(nullptr, window);
     EXPECT_STREQ("NotEmpty", Describe(WaitForTrayPicture(TrayPicture::NotEmpty)));
     // The shell forgets the icon, then announces that it is back.
