@@ -1,0 +1,532 @@
+#include "tests/fault/fault_support.h"
+
+#include <shellapi.h>
+
+#include <cstdio>
+#include <cstdlib>
+#include <vector>
+
+bool SoakRun()
+{
+    const char* soak = std::getenv("TARNWICK_SOAK");
+    return soak && *soak && std::string(soak) != "0";
+}
+
+int Rounds(int normal, int soak)
+{
+    return SoakRun() ? soak : normal;
+}
+
+RawValue Raw(DWORD type, const std::string& bytes)
+{
+    RawValue value;
+    value.type = type;
+    value.bytes = bytes;
+    return value;
+}
+
+RawValue RawNumber(DWORD number)
+{
+    return Raw(REG_DWORD, std::string(reinterpret_cast<const char*>(&number), sizeof(number)));
+}
+
+RawValue RawString(const std::string& text)
+{
+    return Raw(REG_SZ, std::string(text.c_str(), text.size() + 1));
+}
+
+std::string Show(const RawValue& value)
+{
+    char head[64];
+    std::snprintf(head, sizeof(head), "type %lu, %u bytes:", value.type, unsigned(value.bytes.size()));
+    std::string text = head;
+    for (size_t i = 0; i < value.bytes.size() && i < 24; ++i) {
+        char byte[4];
+        std::snprintf(byte, sizeof(byte), " %02x", unsigned(static_cast<unsigned char>(value.bytes[i])));
+        text += byte;
+    }
+    if (value.bytes.size() > 24)
+        text += " ...";
+    return text;
+}
+
+void WriteRaw(const char* key, const char* name, const RawValue& value)
+{
+    HKEY handle;
+    if (RegCreateKeyExA(HKEY_CURRENT_USER, key, 0, nullptr, 0, KEY_ALL_ACCESS, nullptr, &handle, nullptr) !=
+        ERROR_SUCCESS)
+        return;
+    RegSetValueExA(handle, name, 0, value.type, reinterpret_cast<const BYTE*>(value.bytes.data()),
+                   DWORD(value.bytes.size()));
+    RegCloseKey(handle);
+}
+
+bool ReadRaw(const char* key, const char* name, RawValue* value)
+{
+    HKEY handle;
+    if (RegOpenKeyExA(HKEY_CURRENT_USER, key, 0, KEY_READ, &handle) != ERROR_SUCCESS)
+        return false;
+    std::vector<BYTE> buffer(70000);
+    DWORD type = 0, size = DWORD(buffer.size());
+    const LONG status = RegQueryValueExA(handle, name, nullptr, &type, buffer.data(), &size);
+    RegCloseKey(handle);
+    if (status != ERROR_SUCCESS)
+        return false;
+    value->type = type;
+    value->bytes.assign(reinterpret_cast<const char*>(buffer.data()), size);
+    return true;
+}
+
+bool WaitForValue(const char* key, const char* name, const RawValue& expected, DWORD timeout)
+{
+    const DWORD start = GetTickCount();
+    for (;;) {
+        RawValue stored;
+        if (ReadRaw(key, name, &stored) && stored == expected)
+            return true;
+        if (GetTickCount() - start >= timeout)
+            return false;
+        Sleep(20);
+    }
+}
+
+void DeleteValue(const char* key, const char* name)
+{
+    HKEY handle;
+    if (RegOpenKeyExA(HKEY_CURRENT_USER, key, 0, KEY_ALL_ACCESS, &handle) != ERROR_SUCCESS)
+        return;
+    RegDeleteValueA(handle, name);
+    RegCloseKey(handle);
+}
+
+std::map<std::string, RawValue> Snapshot(const char* key)
+{
+    std::map<std::string, RawValue> values;
+    HKEY handle;
+    if (RegOpenKeyExA(HKEY_CURRENT_USER, key, 0, KEY_READ, &handle) != ERROR_SUCCESS)
+        return values;
+    std::vector<BYTE> buffer(70000);
+    for (DWORD index = 0;; ++index) {
+        char name[16384];
+        DWORD nameLength = sizeof(name), type = 0, size = DWORD(buffer.size());
+        if (RegEnumValueA(handle, index, name, &nameLength, nullptr, &type, buffer.data(), &size) !=
+            ERROR_SUCCESS)
+            break;
+        values[name] = Raw(type, std::string(reinterpret_cast<const char*>(buffer.data()), size));
+    }
+    RegCloseKey(handle);
+    return values;
+}
+
+namespace {
+
+typedef LONG(NTAPI* QuerySystemInformation)(ULONG, PVOID, ULONG, PULONG);
+typedef LONG(NTAPI* QueryInformationProcess)(HANDLE, ULONG, PVOID, ULONG, PULONG);
+
+// One row of the system handle list (SystemHandleInformation, class 16).
+struct HandleRow {
+    ULONG processId;
+    BYTE type;
+    BYTE flags;
+    USHORT handle;
+    PVOID object;
+    ACCESS_MASK access;
+};
+
+int CountKernelHandles(DWORD processId)
+{
+    auto query = reinterpret_cast<QuerySystemInformation>(
+        reinterpret_cast<void*>(GetProcAddress(GetModuleHandleA("ntdll.dll"), "NtQuerySystemInformation")));
+    if (!query)
+        return -1;
+    std::vector<char> buffer(1 << 20);
+    for (int attempt = 0; attempt < 6; ++attempt) {
+        ULONG needed = 0;
+        const LONG status = query(16, buffer.data(), ULONG(buffer.size()), &needed);
+        if (status == 0) {
+            const ULONG count = *reinterpret_cast<const ULONG*>(buffer.data());
+            const auto* rows = reinterpret_cast<const HandleRow*>(buffer.data() + sizeof(ULONG_PTR));
+            int mine = 0;
+            for (ULONG i = 0; i < count; ++i)
+                if (rows[i].processId == processId)
+                    ++mine;
+            return mine;
+        }
+        buffer.resize(buffer.size() * 2 + needed);
+    }
+    return -1;
+}
+
+// One entry of the GDI handle table that the process's PEB points to.
+#pragma pack(push, 1)
+struct GdiEntry {
+    UINT64 object;
+    ULONG owner;
+    USHORT unique; // the low byte's top bit marks a stock object
+    BYTE type;     // zero for a free entry
+    BYTE flags;
+    UINT64 user;
+};
+#pragma pack(pop)
+static_assert(sizeof(GdiEntry) == 24, "GDI handle table entry");
+
+bool ReadGdiTable(HANDLE process, std::vector<GdiEntry>* entries)
+{
+    auto query = reinterpret_cast<QueryInformationProcess>(
+        reinterpret_cast<void*>(GetProcAddress(GetModuleHandleA("ntdll.dll"), "NtQueryInformationProcess")));
+    struct {
+        LONG exitStatus;
+        PVOID peb;
+        ULONG_PTR affinity, priority, id, parent;
+    } basic = {};
+    ULONG length = 0;
+    if (!query || query(process, 0, &basic, sizeof(basic), &length) != 0 || !basic.peb)
+        return false;
+    DWORD table = 0;
+    SIZE_T read = 0;
+    // GdiSharedHandleTable in a 32-bit PEB.
+    if (!ReadProcessMemory(process, static_cast<char*>(basic.peb) + 0x94, &table, sizeof(table), &read) ||
+        !table)
+        return false;
+    entries->resize(0x10000);
+    return ReadProcessMemory(process, reinterpret_cast<void*>(ULONG_PTR(table)), entries->data(),
+                             entries->size() * sizeof(GdiEntry), &read) != 0;
+}
+
+int CountGdiObjects(HANDLE process, std::string* kinds)
+{
+    std::vector<GdiEntry> entries;
+    if (!ReadGdiTable(process, &entries))
+        return -1;
+    int live = 0;
+    std::map<int, int> byType;
+    for (const GdiEntry& entry : entries)
+        if (entry.type && !(entry.unique & 0x80)) {
+            ++live;
+            ++byType[entry.type & 0x1f];
+        }
+    // By kind: 1 DC, 4 region, 8 palette, 9 bitmap, 10 font, 16 brush, 16+ pens.
+    for (const auto& kind : byType) {
+        char text[32];
+        std::snprintf(text, sizeof(text), "%s%d:%d", kinds->empty() ? "" : " ", kind.first, kind.second);
+        *kinds += text;
+    }
+    return live;
+}
+
+struct WindowSearch {
+    DWORD processId;
+    const char* className;
+    bool visibleOnly;
+    HWND found;
+};
+
+BOOL CALLBACK MatchWindow(HWND window, LPARAM parameter)
+{
+    auto* search = reinterpret_cast<WindowSearch*>(parameter);
+    DWORD owner = 0;
+    GetWindowThreadProcessId(window, &owner);
+    char className[64] = "";
+    GetClassNameA(window, className, sizeof(className));
+    if (owner == search->processId && lstrcmpA(className, search->className) == 0 &&
+        (!search->visibleOnly || IsWindowVisible(window))) {
+        search->found = window;
+        return FALSE;
+    }
+    return TRUE;
+}
+
+struct WindowCount {
+    DWORD processId;
+    int count;
+};
+
+BOOL CALLBACK CountChild(HWND, LPARAM parameter)
+{
+    ++reinterpret_cast<WindowCount*>(parameter)->count;
+    return TRUE;
+}
+
+BOOL CALLBACK CountTopLevel(HWND window, LPARAM parameter)
+{
+    auto* windows = reinterpret_cast<WindowCount*>(parameter);
+    DWORD owner = 0;
+    GetWindowThreadProcessId(window, &owner);
+    if (owner == windows->processId) {
+        ++windows->count;
+        EnumChildWindows(window, CountChild, parameter);
+    }
+    return TRUE;
+}
+
+int CountWindows(DWORD processId)
+{
+    WindowCount windows = {processId, 0};
+    EnumWindows(CountTopLevel, LPARAM(&windows));
+    return windows.count;
+}
+
+std::string ReadWhole(const std::string& file)
+{
+    std::string text;
+    HANDLE handle = CreateFileA(file.c_str(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr,
+                                OPEN_EXISTING, 0, nullptr);
+    if (handle == INVALID_HANDLE_VALUE)
+        return text;
+    char chunk[4096];
+    DWORD got = 0;
+    while (ReadFile(handle, chunk, sizeof(chunk), &got, nullptr) && got)
+        text.append(chunk, got);
+    CloseHandle(handle);
+    return text;
+}
+
+std::string Lower(std::string text)
+{
+    CharLowerBuffA(&text[0], DWORD(text.size()));
+    return text;
+}
+
+// The Unix process that runs the program: its command line names the built
+// program and its environment this prefix. Only one copy runs per prefix.
+std::string UnixProcessDirectory()
+{
+    char prefix[1024] = "";
+    GetEnvironmentVariableA("WINEPREFIX", prefix, sizeof(prefix));
+    std::string exe = Lower(ProgramFile());
+    const size_t slash = exe.find_last_of('\\');
+    const std::string exeName = exe.substr(slash + 1);
+    std::string found;
+    WIN32_FIND_DATAA entry;
+    HANDLE listing = FindFirstFileA("Z:\\proc\\*", &entry);
+    if (listing == INVALID_HANDLE_VALUE)
+        return found;
+    do {
+        if (entry.cFileName[0] < '0' || entry.cFileName[0] > '9')
+            continue;
+        const std::string dir = std::string("Z:\\proc\\") + entry.cFileName;
+        std::string commandLine = Lower(ReadWhole(dir + "\\cmdline"));
+        for (char& c : commandLine)
+            if (c == '/')
+                c = '\\';
+        if (commandLine.find(exeName) == std::string::npos)
+            continue;
+        const std::string environment = ReadWhole(dir + "\\environ");
+        if (environment.find(std::string("WINEPREFIX=") + prefix + '\0') == std::string::npos)
+            continue;
+        found = dir;
+        break;
+    } while (FindNextFileA(listing, &entry));
+    FindClose(listing);
+    return found;
+}
+
+int CountUnixFds()
+{
+    const std::string dir = UnixProcessDirectory();
+    if (dir.empty())
+        return -1;
+    int count = 0;
+    WIN32_FIND_DATAA entry;
+    HANDLE listing = FindFirstFileA((dir + "\\fd\\*").c_str(), &entry);
+    if (listing == INVALID_HANDLE_VALUE)
+        return -1;
+    do {
+        if (entry.cFileName[0] != '.')
+            ++count;
+    } while (FindNextFileA(listing, &entry));
+    FindClose(listing);
+    return count;
+}
+
+} // namespace
+
+Usage Measure(DWORD processId)
+{
+    Usage usage;
+    HANDLE process = OpenProcess(PROCESS_QUERY_INFORMATION | PROCESS_VM_READ, FALSE, processId);
+    if (process) {
+        usage.gdi = CountGdiObjects(process, &usage.gdiKinds);
+        CloseHandle(process);
+    }
+    usage.handles = CountKernelHandles(processId);
+    usage.windows = CountWindows(processId);
+    usage.fds = CountUnixFds();
+    return usage;
+}
+
+std::string Show(const Usage& usage)
+{
+    char text[128];
+    std::snprintf(text, sizeof(text), "handles %d, GDI objects %d (", usage.handles, usage.gdi);
+    std::string shown = text + usage.gdiKinds;
+    std::snprintf(text, sizeof(text), "), windows %d, Unix fds %d", usage.windows, usage.fds);
+    return shown + text;
+}
+
+bool GdiObjectAlive(DWORD processId, HANDLE object)
+{
+    HANDLE process = OpenProcess(PROCESS_QUERY_INFORMATION | PROCESS_VM_READ, FALSE, processId);
+    std::vector<GdiEntry> entries;
+    const bool read = process && ReadGdiTable(process, &entries);
+    if (process)
+        CloseHandle(process);
+    if (!read)
+        return false;
+    // A handle is its table index with the entry's serial number above it.
+    const GdiEntry& entry = entries[LOWORD(ULONG_PTR(object))];
+    return entry.type != 0 && entry.unique == HIWORD(ULONG_PTR(object));
+}
+
+HWND FindProcessWindow(DWORD processId, const char* className, bool visibleOnly, DWORD timeout)
+{
+    const DWORD start = GetTickCount();
+    for (;;) {
+        WindowSearch search = {processId, className, visibleOnly, nullptr};
+        EnumWindows(MatchWindow, LPARAM(&search));
+        if (search.found || GetTickCount() - start >= timeout)
+            return search.found;
+        Sleep(20);
+    }
+}
+
+double CpuMilliseconds(DWORD processId)
+{
+    HANDLE process = OpenProcess(PROCESS_QUERY_INFORMATION, FALSE, processId);
+    FILETIME created, ended, kernel, user;
+    double ms = -1;
+    if (process && GetProcessTimes(process, &created, &ended, &kernel, &user)) {
+        ULARGE_INTEGER k, u;
+        k.LowPart = kernel.dwLowDateTime;
+        k.HighPart = kernel.dwHighDateTime;
+        u.LowPart = user.dwLowDateTime;
+        u.HighPart = user.dwHighDateTime;
+        ms = double(k.QuadPart + u.QuadPart) / 10000.0;
+    }
+    if (process)
+        CloseHandle(process);
+    return ms;
+}
+
+bool Responds(HWND window, DWORD timeout)
+{
+    DWORD_PTR result = 0;
+    return window && SendMessageTimeoutA(window, WM_NULL, 0, 0, SMTO_ABORTIFHUNG, timeout, &result) != 0;
+}
+
+std::string UnixPath(const std::string& windowsPath)
+{
+    typedef char*(CDECL * ToUnix)(const WCHAR*);
+    auto toUnix = reinterpret_cast<ToUnix>(
+        reinterpret_cast<void*>(GetProcAddress(GetModuleHandleA("kernel32.dll"), "wine_get_unix_file_name")));
+    if (!toUnix)
+        return std::string();
+    WCHAR wide[2048];
+    MultiByteToWideChar(CP_ACP, 0, windowsPath.c_str(), -1, wide, 2048);
+    char* unixName = toUnix(wide);
+    std::string result = unixName ? unixName : "";
+    if (unixName)
+        HeapFree(GetProcessHeap(), 0, unixName);
+    return result;
+}
+
+bool RunUnix(const std::string& script, DWORD timeout)
+{
+    static int serial;
+    char temp[MAX_PATH], name[MAX_PATH];
+    GetTempPathA(sizeof(temp), temp);
+    wsprintfA(name, "%stw-fault-%lu-%d", temp, GetCurrentProcessId(), ++serial);
+    const std::string file = std::string(name) + ".sh", done = std::string(name) + ".done";
+    const std::string body = script + "\ntouch '" + UnixPath(done) + "'\n";
+    HANDLE handle = CreateFileA(file.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, 0, nullptr);
+    DWORD written = 0;
+    WriteFile(handle, body.data(), DWORD(body.size()), &written, nullptr);
+    CloseHandle(handle);
+
+    // Wine starts a Unix program it is given but cannot wait for it: the
+    // script marks its end with a file instead.
+    std::string commandLine = "/bin/sh \"" + UnixPath(file) + "\"";
+    STARTUPINFOA startup = {};
+    startup.cb = sizeof(startup);
+    PROCESS_INFORMATION process = {};
+    if (!CreateProcessA(nullptr, &commandLine[0], nullptr, nullptr, FALSE, 0, nullptr, nullptr, &startup,
+                        &process))
+        return false;
+    if (process.hProcess)
+        CloseHandle(process.hProcess);
+    if (process.hThread)
+        CloseHandle(process.hThread);
+    const DWORD start = GetTickCount();
+    bool finished = false;
+    while (!(finished = GetFileAttributesA(done.c_str()) != INVALID_FILE_ATTRIBUTES) &&
+           GetTickCount() - start < timeout)
+        Sleep(20);
+    DeleteFileA(done.c_str());
+    DeleteFileA(file.c_str());
+    return finished;
+}
+
+void ClickIcon(HWND window)
+{
+    PostMessageA(window, WM_USER + 1, 110, WM_LBUTTONDOWN);
+}
+
+void DropIcon(HWND window)
+{
+    NOTIFYICONDATAA icon = {};
+    icon.cbSize = 88;
+    icon.hWnd = window;
+    icon.uID = 110;
+    Shell_NotifyIconA(NIM_DELETE, &icon);
+}
+
+TrayPicture Truth(const std::string& folder, bool hidden, bool subfolders)
+{
+    if (folder.empty())
+        return TrayPicture::Unavailable;
+    std::string pattern = folder;
+    if (pattern.back() != '\\')
+        pattern += '\\';
+    pattern += "*.*";
+    WIN32_FIND_DATAA entry;
+    HANDLE listing = FindFirstFileA(pattern.c_str(), &entry);
+    if (listing == INVALID_HANDLE_VALUE)
+        return TrayPicture::Unavailable;
+    bool found = false;
+    do {
+        found = (hidden || !(entry.dwFileAttributes & FILE_ATTRIBUTE_HIDDEN)) &&
+                (subfolders || !(entry.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY)) &&
+                entry.cFileName[0] != '.';
+    } while (!found && FindNextFileA(listing, &entry));
+    FindClose(listing);
+    return found ? TrayPicture::NotEmpty : TrayPicture::Empty;
+}
+
+bool RemoveTree(const std::string& path)
+{
+    const DWORD attributes = GetFileAttributesA(path.c_str());
+    if (attributes == INVALID_FILE_ATTRIBUTES)
+        return true;
+    SetFileAttributesA(path.c_str(), FILE_ATTRIBUTE_NORMAL);
+    if (!(attributes & FILE_ATTRIBUTE_DIRECTORY))
+        return DeleteFileA(path.c_str()) != 0;
+    WIN32_FIND_DATAA entry;
+    HANDLE listing = FindFirstFileA((path + "\\*").c_str(), &entry);
+    if (listing != INVALID_HANDLE_VALUE) {
+        do {
+            const std::string name = entry.cFileName;
+            if (name != "." && name != "..")
+                RemoveTree(path + "\\" + name);
+        } while (FindNextFileA(listing, &entry));
+        FindClose(listing);
+    }
+    return RemoveDirectoryA(path.c_str()) != 0;
+}
+
+bool WatchingProgram::Open()
+{
+    if (!Start())
+        return false;
+    window = WaitForWindow();
+    return window && Responds(window);
+}

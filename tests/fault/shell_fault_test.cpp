@@ -1,0 +1,155 @@
+// The shell around the program: a restarted taskbar, and the About box and
+// tray menu opened and closed over and over.
+#include <gtest/gtest.h>
+
+#include "tests/fault/fault_support.h"
+
+namespace {
+
+const UINT WM_TRAYICON = WM_USER + 1;
+
+class ShellFault : public testing::Test {
+protected:
+    void SetUp() override
+    {
+        ClearSettings();
+        WriteString(SettingsKey, "Folder", folder.Path());
+        ASSERT_TRUE(program.Open());
+        ASSERT_EQ(TrayPicture::Empty, WaitForTrayPicture(TrayPicture::Empty));
+    }
+    void TearDown() override
+    {
+        if (program.Running()) {
+            EXPECT_EQ(0u, program.Exit());
+        }
+        ClearSettings();
+    }
+
+    // Opens the About box, checks it is the program's dialog, closes it with
+    // OK and waits until the program is back in its loop. Returns the bitmap
+    // its picture showed.
+    HANDLE CycleAbout()
+    {
+        PostMessageA(program.window, WM_COMMAND, 104, 0);
+        HWND about = FindProcessWindow(program.ProcessId(), "#32770", true, 5000);
+        EXPECT_NE(nullptr, about);
+        if (!about)
+            return nullptr;
+        const HANDLE picture =
+            HANDLE(SendDlgItemMessageA(about, 907 /* the picture */, STM_GETIMAGE, IMAGE_BITMAP, 0));
+        SendMessageA(about, WM_COMMAND, IDOK, 0);
+        EXPECT_TRUE(Responds(program.window));
+        EXPECT_EQ(nullptr, FindProcessWindow(program.ProcessId(), "#32770", true, 0));
+        return picture;
+    }
+
+    // Pops the tray menu up the way a right click does and closes it with
+    // Escape, as a user who changes their mind.
+    void CycleMenu()
+    {
+        PostMessageA(program.window, WM_TRAYICON, 110, WM_RBUTTONUP);
+        HWND menu = FindProcessWindow(program.ProcessId(), "#32768", true, 5000);
+        ASSERT_NE(nullptr, menu);
+        PostMessageA(menu, WM_KEYDOWN, VK_ESCAPE, 0);
+        const DWORD start = GetTickCount();
+        while (FindProcessWindow(program.ProcessId(), "#32768", true, 0) && GetTickCount() - start < 5000)
+            Sleep(10);
+        ASSERT_EQ(nullptr, FindProcessWindow(program.ProcessId(), "#32768", true, 0));
+        ASSERT_TRUE(Responds(program.window));
+    }
+
+    void ExpectSameUsage(const Usage& before, const Usage& after, const char* what)
+    {
+        EXPECT_EQ(before.handles, after.handles) << what;
+        EXPECT_EQ(before.gdi, after.gdi)
+            << what << "\nbefore: " << Show(before) << "\nafter:  " << Show(after);
+        EXPECT_EQ(before.windows, after.windows) << what;
+        EXPECT_EQ(before.fds, after.fds) << what;
+        std::printf("%s: before %s\n%s: after  %s\n", what, Show(before).c_str(), what, Show(after).c_str());
+    }
+
+    ScratchFolder folder;
+    WatchingProgram program;
+};
+
+TEST_F(ShellFault, ARestartedTaskbarGetsTheIconBackShowingTheCurrentState)
+{
+    const UINT taskbarCreated = RegisterWindowMessageA("TaskbarCreated");
+    ASSERT_NE(0u, taskbarCreated);
+
+    // The shell forgets the icon; meanwhile the folder fills.
+    DropIcon(program.window);
+    ASSERT_EQ(TrayPicture::None, WaitForTrayPicture(TrayPicture::None));
+    folder.Add("arrived-while-the-shell-was-away.txt");
+    ClickIcon(program.window);
+    Sleep(800);
+    ASSERT_TRUE(Responds(program.window));
+    SendMessageA(program.window, taskbarCreated, 0, 0);
+    EXPECT_EQ(TrayPicture::NotEmpty, WaitForTrayPicture(TrayPicture::NotEmpty));
+
+    // The same, announced the way the shell does it: to every top-level window.
+    DropIcon(program.window);
+    ASSERT_EQ(TrayPicture::None, WaitForTrayPicture(TrayPicture::None));
+    PostMessageA(HWND_BROADCAST, taskbarCreated, 0, 0);
+    EXPECT_EQ(TrayPicture::NotEmpty, WaitForTrayPicture(TrayPicture::NotEmpty));
+
+    // An announcement while the icon is still there changes nothing, and
+    // many restarts cost nothing.
+    const Usage before = Measure(program.ProcessId());
+    const int restarts = Rounds(100, 2000);
+    for (int i = 0; i < restarts; ++i) {
+        if (i % 2)
+            DropIcon(program.window);
+        SendMessageA(program.window, taskbarCreated, 0, 0);
+    }
+    ASSERT_TRUE(Responds(program.window));
+    EXPECT_EQ(TrayPicture::NotEmpty, WaitForTrayPicture(TrayPicture::NotEmpty));
+    ExpectSameUsage(before, Measure(program.ProcessId()), "taskbar restarts");
+
+    // And the icon still follows the folder.
+    RemoveTree(folder.Path() + "\\arrived-while-the-shell-was-away.txt");
+    EXPECT_EQ(TrayPicture::Empty, WaitForTrayPicture(TrayPicture::Empty));
+}
+
+// Fails until the About box frees its picture (see the report: about.cpp and
+// the dialog template): each opening leaves one bitmap behind under Wine.
+TEST_F(ShellFault, TheAboutBoxOpenedAndClosedManyTimesLeaksNothing)
+{
+    // The first openings fill caches (classes, fonts, device contexts) that
+    // stay for good.
+    for (int i = 0; i < 8; ++i)
+        CycleAbout();
+    const Usage before = Measure(program.ProcessId());
+    const int openings = Rounds(40, 1000);
+    HANDLE picture = nullptr;
+    for (int i = 0; i < openings && !HasFatalFailure(); ++i)
+        picture = CycleAbout();
+    ExpectSameUsage(before, Measure(program.ProcessId()), "About box");
+    ASSERT_NE(nullptr, picture);
+    EXPECT_FALSE(GdiObjectAlive(program.ProcessId(), picture))
+        << "the About box's picture outlives the dialog";
+
+    // The program still answers its commands.
+    PostMessageA(program.window, WM_COMMAND, 202, 0);
+    EXPECT_TRUE(WaitForValue(SettingsKey, "Buzzer", RawNumber(2)));
+}
+
+TEST_F(ShellFault, TheTrayMenuOpenedAndClosedManyTimesLeaksNothing)
+{
+    CycleMenu();
+    CycleMenu();
+    const Usage before = Measure(program.ProcessId());
+    const int openings = Rounds(40, 1000);
+    for (int i = 0; i < openings && !HasFatalFailure(); ++i)
+        CycleMenu();
+    ExpectSameUsage(before, Measure(program.ProcessId()), "tray menu");
+
+    // Closing the menu lost no command: the folder is still watched and
+    // the menu's commands still work.
+    folder.Add("after-the-menus.txt");
+    EXPECT_EQ(TrayPicture::NotEmpty, WaitForTrayPicture(TrayPicture::NotEmpty));
+    PostMessageA(program.window, WM_COMMAND, 211, 0);
+    EXPECT_TRUE(WaitForValue(SettingsKey, "Rescan", RawNumber(1)));
+}
+
+} // namespace
