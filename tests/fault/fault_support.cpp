@@ -1,5 +1,7 @@
 #include "tests/fault/fault_support.h"
 
+#include <gtest/gtest.h>
+
 #include <shellapi.h>
 
 #include <cstdio>
@@ -362,6 +364,21 @@ std::string Show(const Usage& usage)
     std::string shown = text + usage.gdiKinds;
     std::snprintf(text, sizeof(text), "), windows %d, Unix fds %d", usage.windows, usage.fds);
     return shown + text;
+}
+
+void ExpectFlat(const Usage& before, const Usage& after, int rounds, const char* what)
+{
+    const int slack = 4;
+    ASSERT_GT(rounds, 4 * slack) << what << ": too few rounds to tell a leak from noise";
+    const std::string both = std::string(what) + "\nbefore: " + Show(before) + "\nafter:  " + Show(after);
+    EXPECT_NE(-1, before.handles) << both;
+    EXPECT_NE(-1, before.gdi) << both;
+    EXPECT_NE(-1, before.fds) << both;
+    EXPECT_LE(after.handles - before.handles, slack) << both;
+    EXPECT_LE(after.gdi - before.gdi, slack) << both;
+    EXPECT_LE(after.windows - before.windows, slack) << both;
+    EXPECT_LE(after.fds - before.fds, slack) << both;
+    std::printf("%s\n", both.c_str());
 }
 
 bool GdiObjectAlive(DWORD processId, HANDLE object)

@@ -45,6 +45,10 @@ struct Usage {
 };
 Usage Measure(DWORD processId);
 std::string Show(const Usage& usage);
+// Expects every count to stay flat over `rounds` repetitions of `what`. Wine
+// makes a few objects of its own now and then (seen only when other tests
+// run beside); a leak costs at least one per round, far above that slack.
+void ExpectFlat(const Usage& before, const Usage& after, int rounds, const char* what);
 // Whether a GDI handle of the process still names a live object.
 bool GdiObjectAlive(DWORD processId, HANDLE object);
 // A window of the process with this class, visible ones only when asked;

@@ -142,8 +142,8 @@ TEST_F(FolderFault, ThePeriodicRescanNoticesTheFolderLeavingAndReturning)
     ExpectWatched("back after a rescan");
 }
 
-// Fails until the rescan delay counts from the last scan rather than from
-// the last message (see the report: app/main_loop.cpp).
+// The rescan delay used to start afresh with every message, so a steady
+// trickle of them kept a vanished folder shown as present.
 TEST_F(FolderFault, MessagesDoNotPutOffThePeriodicRescan)
 {
     ASSERT_NO_FATAL_FAILURE(Open(1));
