@@ -13,11 +13,6 @@ namespace {
 constexpr DWORD WakeMask = QS_KEY | QS_MOUSEMOVE | QS_MOUSEBUTTON | QS_POSTMESSAGE | QS_TIMER | QS_PAINT |
                            QS_SENDMESSAGE | QS_HOTKEY;
 
-bool HoldsChangeNotification()
-{
-    return ChangeHandle && ChangeHandle != INVALID_HANDLE_VALUE;
-}
-
 } // namespace
 
 bool CreateMainWindow(HINSTANCE instance)

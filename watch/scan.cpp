@@ -12,11 +12,6 @@ namespace {
 constexpr DWORD WatchFilter =
     FILE_NOTIFY_CHANGE_FILE_NAME | FILE_NOTIFY_CHANGE_DIR_NAME | FILE_NOTIFY_CHANGE_ATTRIBUTES;
 
-bool HoldsChangeNotification()
-{
-    return ChangeHandle && ChangeHandle != INVALID_HANDLE_VALUE;
-}
-
 // A notification fires once; each scan closes the old one and arms a new one.
 // Arming before the listing means a change that lands while we list raises a
 // signal (and so one more scan) instead of going unseen.
@@ -35,6 +30,11 @@ void SoundAlert()
 }
 
 } // namespace
+
+bool HoldsChangeNotification()
+{
+    return ChangeHandle && ChangeHandle != INVALID_HANDLE_VALUE;
+}
 
 bool IsCountedEntry(DWORD attributes, const char* name)
 {

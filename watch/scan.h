@@ -6,6 +6,9 @@
 // The change notification armed on the watched folder: null before the first
 // scan, INVALID_HANDLE_VALUE while none could be armed.
 extern HANDLE ChangeHandle;
+// Whether ChangeHandle holds a notification that can be waited on.
+bool HoldsChangeNotification();
+
 // Whether the last scan that could list the folder found a counted entry.
 extern int WasNotEmpty;
 

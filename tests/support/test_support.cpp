@@ -105,7 +105,7 @@ void WriteStoredString(const char* key, const char* name, const char* value)
 
 void ResetProgramState()
 {
-    if (ChangeHandle && ChangeHandle != INVALID_HANDLE_VALUE)
+    if (HoldsChangeNotification())
         FindCloseChangeNotification(ChangeHandle);
     ChangeHandle = nullptr;
     WasNotEmpty = 0;
