@@ -22,10 +22,24 @@ std::string Answer;
 bool SawBrowser;
 bool SelectGreyedWhileOpen;
 
-bool Selected;
+int Ticks;
 
-// The browser fills its folder tree after it shows; a selection made before
-// that is lost. Select on one tick, confirm on the next.
+// The text of the tree's selected item.
+std::string SelectedText(HWND tree)
+{
+    char text[MAX_PATH] = "";
+    TVITEMA item = {};
+    item.mask = TVIF_TEXT;
+    item.hItem = HTREEITEM(SendMessageA(tree, TVM_GETNEXTITEM, TVGN_CARET, 0));
+    item.pszText = text;
+    item.cchTextMax = sizeof(text);
+    if (item.hItem)
+        SendMessageA(tree, TVM_GETITEMA, 0, LPARAM(&item));
+    return text;
+}
+
+// The browser fills its tree after it shows and may settle a selection
+// after that, so select the answer until the tree shows it, then confirm.
 void CALLBACK AnswerBrowser(HWND, UINT, UINT_PTR id, DWORD)
 {
     HWND browser = FindThreadDialog();
@@ -34,10 +48,13 @@ void CALLBACK AnswerBrowser(HWND, UINT, UINT_PTR id, DWORD)
         return;
     SawBrowser = true;
     SelectGreyedWhileOpen = IsGreyed(TrayMenu.Handle(), IDM_SELECT_FOLDER);
-    if (!Answer.empty() && !Selected) {
-        SendMessageA(browser, BFFM_SETSELECTIONA, TRUE, LPARAM(Answer.c_str()));
-        Selected = true;
-        return;
+    if (!Answer.empty()) {
+        const std::string name = Answer.substr(Answer.find_last_of('\\', Answer.size() - 2) + 1);
+        if (SelectedText(tree).find(name.substr(0, name.find('\\'))) == std::string::npos) {
+            if (Ticks++ % 10 == 0)
+                SendMessageA(browser, BFFM_SETSELECTIONA, TRUE, LPARAM(Answer.c_str()));
+            return;
+        }
     }
     KillTimer(nullptr, id);
     PostMessageA(browser, WM_COMMAND, Answer.empty() ? IDCANCEL : IDOK, 0);
@@ -61,7 +78,7 @@ protected:
     static bool Choose(const std::string& answer)
     {
         Answer = answer;
-        Selected = false;
+        Ticks = 0;
         SetTimer(nullptr, 0, 50, AnswerBrowser);
         const bool chosen = ChooseFolder();
         EXPECT_TRUE(SawBrowser);

@@ -105,10 +105,64 @@ DWORD RunningProgram::Exit()
     return WaitForExit();
 }
 
+namespace {
+
+// Memory in the browser's process: its messages read and write there.
+class RemoteBuffer {
+public:
+    RemoteBuffer(HWND window, size_t size)
+    {
+        DWORD processId = 0;
+        GetWindowThreadProcessId(window, &processId);
+        process = OpenProcess(PROCESS_VM_OPERATION | PROCESS_VM_READ | PROCESS_VM_WRITE, FALSE, processId);
+        address = static_cast<char*>(VirtualAllocEx(process, nullptr, size, MEM_COMMIT, PAGE_READWRITE));
+    }
+    ~RemoteBuffer()
+    {
+        VirtualFreeEx(process, address, 0, MEM_RELEASE);
+        CloseHandle(process);
+    }
+    RemoteBuffer(const RemoteBuffer&) = delete;
+    RemoteBuffer& operator=(const RemoteBuffer&) = delete;
+
+    void Write(size_t offset, const void* data, size_t size)
+    {
+        WriteProcessMemory(process, address + offset, data, size, nullptr);
+    }
+    void Read(size_t offset, void* data, size_t size)
+    {
+        ReadProcessMemory(process, address + offset, data, size, nullptr);
+    }
+    char* At(size_t offset) const { return address + offset; }
+
+private:
+    HANDLE process;
+    char* address;
+};
+
+// The text of the tree's selected item, read across the process boundary.
+std::string SelectedText(HWND tree, RemoteBuffer& remote)
+{
+    TVITEMA item = {};
+    item.mask = TVIF_TEXT;
+    item.hItem = HTREEITEM(SendMessageA(tree, TVM_GETNEXTITEM, TVGN_CARET, 0));
+    item.pszText = remote.At(sizeof(item));
+    item.cchTextMax = MAX_PATH;
+    if (!item.hItem)
+        return "";
+    remote.Write(0, &item, sizeof(item));
+    SendMessageA(tree, TVM_GETITEMA, 0, LPARAM(remote.At(0)));
+    char text[MAX_PATH] = "";
+    remote.Read(sizeof(item), text, sizeof(text) - 1);
+    return text;
+}
+
+} // namespace
+
 void AnswerBrowser(HWND dialog, const std::string& folder)
 {
-    // The browser fills its folder tree after it shows; a selection made
-    // before that is lost.
+    // The browser fills its tree after it shows and may settle a selection
+    // after that, so select the folder until the tree shows it, then confirm.
     HWND tree = FindWindowExA(dialog, nullptr, WC_TREEVIEWA, nullptr);
     for (int i = 0; i < 250 && !SendMessageA(tree, TVM_GETCOUNT, 0, 0); ++i)
         Sleep(20);
@@ -116,17 +170,15 @@ void AnswerBrowser(HWND dialog, const std::string& folder)
         PostMessageA(dialog, WM_COMMAND, IDCANCEL, 0);
         return;
     }
-    // BFFM_SETSELECTIONA reads the path in the browser's own process, so the
-    // text has to be put there first.
-    DWORD processId = 0;
-    GetWindowThreadProcessId(dialog, &processId);
-    HANDLE target = OpenProcess(PROCESS_VM_OPERATION | PROCESS_VM_WRITE, FALSE, processId);
-    void* remote = VirtualAllocEx(target, nullptr, folder.size() + 1, MEM_COMMIT, PAGE_READWRITE);
-    WriteProcessMemory(target, remote, folder.c_str(), folder.size() + 1, nullptr);
-    SendMessageA(dialog, BFFM_SETSELECTIONA, TRUE, LPARAM(remote));
+    RemoteBuffer remote(dialog, sizeof(TVITEMA) + 2 * MAX_PATH);
+    const std::string name = folder.substr(folder.find_last_of('\\') + 1);
+    remote.Write(sizeof(TVITEMA) + MAX_PATH, folder.c_str(), folder.size() + 1);
+    for (int i = 0; i < 100 && SelectedText(tree, remote).find(name) == std::string::npos; ++i) {
+        if (i % 10 == 0)
+            SendMessageA(dialog, BFFM_SETSELECTIONA, TRUE, LPARAM(remote.At(sizeof(TVITEMA) + MAX_PATH)));
+        Sleep(50);
+    }
     SendMessageA(dialog, WM_COMMAND, IDOK, 0);
-    VirtualFreeEx(target, remote, 0, MEM_RELEASE);
-    CloseHandle(target);
 }
 
 bool KeyExists(const char* key)
