@@ -1,0 +1,32 @@
+#!/bin/sh
+# Builds the release Tarnwick.exe and the benchmark's helpers, then measures
+# reaction time, idle cost, scan scaling and footprint under Wine, in a fresh
+# prefix and a virtual display of its own. Prints one table and writes it,
+# with the raw figures and a plot, to bench/results/ (or $BENCH_OUT).
+#   BENCH_BUILD   build directory (default /tmp/tarnwick-bench-build)
+#   BENCH_OUT     where results go (default bench/results)
+# Extra arguments go to bench.py (e.g. --trials 20 --idle-seconds 20).
+set -eu
+root=$(cd "$(dirname "$0")/.." && pwd)
+build=${BENCH_BUILD:-/tmp/tarnwick-bench-build}
+out=${BENCH_OUT:-$root/bench/results}
+
+sh "$root/scripts/setup.sh"
+# The plot is the benchmark's only extra need; Debian's own Python gets it.
+python=/usr/bin/python3
+if ! "$python" -c 'import matplotlib' 2>/dev/null; then
+    sudo=""
+    [ "$(id -u)" = 0 ] || sudo=sudo
+    DEBIAN_FRONTEND=noninteractive $sudo apt-get install -y -q --no-install-recommends python3-matplotlib
+fi
+
+cmake -S "$root" -B "$build/product" -DCMAKE_BUILD_TYPE=MinSizeRel -DBUILD_TESTING=OFF >/dev/null
+cmake --build "$build/product" -j "$(nproc)" --target Tarnwick
+cmake -S "$root/bench" -B "$build/helpers" -DTARNWICK_BUILD="$build/product" >/dev/null
+cmake --build "$build/helpers" -j "$(nproc)"
+
+export WINEPREFIX="$build/prefix"
+rm -rf "$WINEPREFIX" "$WINEPREFIX-waiter"
+unset DISPLAY
+exec sh "$root/scripts/wine-session.sh" "$python" "$root/bench/bench.py" \
+    --helpers "$build/helpers" --tarnwick "$build/product/Tarnwick.exe" --out "$out" "$@"
