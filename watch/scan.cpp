@@ -12,18 +12,16 @@ namespace {
 constexpr DWORD WatchFilter =
     FILE_NOTIFY_CHANGE_FILE_NAME | FILE_NOTIFY_CHANGE_DIR_NAME | FILE_NOTIFY_CHANGE_ATTRIBUTES;
 
-// A notification fires once; each scan arms a new one and closes the old one.
-// Arming before the listing means a change that lands while we list raises a
-// signal (and so one more scan) instead of going unseen. Arming before closing
-// keeps the folder watched throughout: under Wine, dropping a folder's last
-// watch and adding it again stalls for about 14 ms.
+// A notification fires once; each scan closes the old one and arms a new one.
+// Closing first lets a folder that was deleted meanwhile go: a handle kept on
+// it would hold it pending deletion. Arming before the listing means a change
+// that lands while we list raises a signal (and so one more scan) instead of
+// going unseen.
 void ReplaceWatch()
 {
-    const bool held = HoldsChangeNotification();
-    const HANDLE old = ChangeHandle;
+    if (HoldsChangeNotification())
+        FindCloseChangeNotification(ChangeHandle);
     ChangeHandle = FindFirstChangeNotificationA(WatchedFolder, FALSE, WatchFilter);
-    if (held)
-        FindCloseChangeNotification(old);
 }
 
 void SoundAlert()
