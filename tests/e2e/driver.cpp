@@ -39,45 +39,45 @@ bool RunningProgram::Start(const std::string& file, bool quoted)
 
 namespace {
 
-struct Search {
+struct WindowSearch {
     DWORD processId;
     const char* className;
+    bool visibleOnly;
     HWND found;
 };
 
-BOOL CALLBACK FindProcessWindow(HWND window, LPARAM parameter)
+BOOL CALLBACK MatchWindow(HWND window, LPARAM parameter)
 {
-    auto* search = reinterpret_cast<Search*>(parameter);
+    auto* search = reinterpret_cast<WindowSearch*>(parameter);
     DWORD owner = 0;
     GetWindowThreadProcessId(window, &owner);
     char className[64] = "";
     GetClassNameA(window, className, sizeof(className));
     if (owner == search->processId && lstrcmpA(className, search->className) == 0 &&
-        (lstrcmpA(className, "#32770") != 0 || IsWindowVisible(window))) {
+        (!search->visibleOnly || IsWindowVisible(window))) {
         search->found = window;
         return FALSE;
     }
     return TRUE;
 }
 
-HWND WaitForProcessWindow(DWORD processId, const char* className, DWORD timeout)
+} // namespace
+
+HWND FindProcessWindow(DWORD processId, const char* className, bool visibleOnly, DWORD timeout)
 {
     const DWORD start = GetTickCount();
-    do {
-        Search search = {processId, className, nullptr};
-        EnumWindows(FindProcessWindow, LPARAM(&search));
-        if (search.found)
+    for (;;) {
+        WindowSearch search = {processId, className, visibleOnly, nullptr};
+        EnumWindows(MatchWindow, LPARAM(&search));
+        if (search.found || GetTickCount() - start >= timeout)
             return search.found;
         Sleep(20);
-    } while (GetTickCount() - start < timeout);
-    return nullptr;
+    }
 }
-
-} // namespace
 
 HWND RunningProgram::WaitForWindow(DWORD timeout) const
 {
-    return WaitForProcessWindow(process.dwProcessId, "Tarnwick", timeout);
+    return FindProcessWindow(process.dwProcessId, "Tarnwick", false, timeout);
 }
 
 bool RunningProgram::WaitUntilIdle(DWORD timeout) const
@@ -87,7 +87,7 @@ bool RunningProgram::WaitUntilIdle(DWORD timeout) const
 
 HWND RunningProgram::WaitForDialog(DWORD timeout) const
 {
-    return WaitForProcessWindow(process.dwProcessId, "#32770", timeout);
+    return FindProcessWindow(process.dwProcessId, "#32770", true, timeout);
 }
 
 DWORD RunningProgram::WaitForExit(DWORD timeout) const

@@ -10,6 +10,10 @@
 // The built program, as a Windows path.
 std::string ProgramFile();
 
+// A top-level window of the process with this class, visible ones only when
+// asked; null when there is none by the time-out.
+HWND FindProcessWindow(DWORD processId, const char* className, bool visibleOnly, DWORD timeout);
+
 // One started copy of the program.
 class RunningProgram {
 public:

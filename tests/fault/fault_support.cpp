@@ -216,28 +216,6 @@ int CountGdiObjects(HANDLE process, std::string* kinds)
     return live;
 }
 
-struct WindowSearch {
-    DWORD processId;
-    const char* className;
-    bool visibleOnly;
-    HWND found;
-};
-
-BOOL CALLBACK MatchWindow(HWND window, LPARAM parameter)
-{
-    auto* search = reinterpret_cast<WindowSearch*>(parameter);
-    DWORD owner = 0;
-    GetWindowThreadProcessId(window, &owner);
-    char className[64] = "";
-    GetClassNameA(window, className, sizeof(className));
-    if (owner == search->processId && lstrcmpA(className, search->className) == 0 &&
-        (!search->visibleOnly || IsWindowVisible(window))) {
-        search->found = window;
-        return FALSE;
-    }
-    return TRUE;
-}
-
 struct WindowCount {
     DWORD processId;
     int count;
@@ -393,18 +371,6 @@ bool GdiObjectAlive(DWORD processId, HANDLE object)
     // A handle is its table index with the entry's serial number above it.
     const GdiEntry& entry = entries[LOWORD(ULONG_PTR(object))];
     return entry.type != 0 && entry.unique == HIWORD(ULONG_PTR(object));
-}
-
-HWND FindProcessWindow(DWORD processId, const char* className, bool visibleOnly, DWORD timeout)
-{
-    const DWORD start = GetTickCount();
-    for (;;) {
-        WindowSearch search = {processId, className, visibleOnly, nullptr};
-        EnumWindows(MatchWindow, LPARAM(&search));
-        if (search.found || GetTickCount() - start >= timeout)
-            return search.found;
-        Sleep(20);
-    }
 }
 
 double CpuMilliseconds(DWORD processId)

@@ -51,9 +51,6 @@ std::string Show(const Usage& usage);
 void ExpectFlat(const Usage& before, const Usage& after, int rounds, const char* what);
 // Whether a GDI handle of the process still names a live object.
 bool GdiObjectAlive(DWORD processId, HANDLE object);
-// A window of the process with this class, visible ones only when asked;
-// null when there is none by the time-out.
-HWND FindProcessWindow(DWORD processId, const char* className, bool visibleOnly, DWORD timeout);
 // CPU time (user + kernel) the process has used, in milliseconds.
 double CpuMilliseconds(DWORD processId);
 
