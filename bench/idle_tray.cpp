@@ -29,7 +29,7 @@ int WINAPI WinMain(HINSTANCE instance, HINSTANCE, LPSTR, int)
     if (!window)
         return 1;
     NOTIFYICONDATAA icon = {};
-    icon.cbSize = 88;
+    icon.cbSize = NOTIFYICONDATAA_V1_SIZE;
     icon.hWnd = window;
     icon.uID = 1;
     icon.uFlags = NIF_ICON | NIF_MESSAGE;

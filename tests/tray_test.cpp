@@ -20,11 +20,15 @@ protected:
     void TearDown() override { ResetProgramState(); }
 };
 
+// The first NOTIFYICONDATAA layout, up to the end of its 64-byte tip, which
+// every shell takes.
+constexpr DWORD FirstLayoutSize = sizeof(void*) == 4 ? 88 : 104;
+
 TEST_F(TrayTest, TheFirstStateAddsTheIconAndLaterOnesModifyIt)
 {
     EXPECT_EQ(0u, TrayIconData.cbSize);
     SetTrayState(Empty);
-    EXPECT_EQ(88u, TrayIconData.cbSize);
+    EXPECT_EQ(FirstLayoutSize, TrayIconData.cbSize);
     EXPECT_EQ(UINT(NIF_MESSAGE | NIF_ICON | NIF_TIP), TrayIconData.uFlags);
     EXPECT_EQ(MainWindow, TrayIconData.hWnd);
     EXPECT_EQ(110u, TrayIconData.uID);
@@ -69,7 +73,7 @@ TEST_F(TrayTest, AStateWithoutAnIconCountsAsShownButChangesNothing)
     EXPECT_EQ(Empty, CurrentTrayState);
     EXPECT_EQ(0u, TrayIconData.cbSize); // not added yet
     SetTrayState(NotEmpty);
-    EXPECT_EQ(88u, TrayIconData.cbSize);
+    EXPECT_EQ(FirstLayoutSize, TrayIconData.cbSize);
     lstrcpyA(WatchedFolder, "C:\\Elsewhere");
     SetTrayState(Empty);
     EXPECT_EQ(Empty, CurrentTrayState);

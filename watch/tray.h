@@ -11,8 +11,9 @@ enum TrayState : int { Checking = 0, Empty = 1, NotEmpty = 2, Unavailable = 3 };
 constexpr UINT WM_TRAYICON = WM_USER + 1;
 constexpr UINT TRAY_ICON_ID = 110;
 
-// Size of the original NOTIFYICONDATAA, which every shell understands.
-constexpr DWORD TRAY_ICON_DATA_SIZE = 88;
+// Size of the original NOTIFYICONDATAA, which every shell understands: 88
+// bytes in a 32-bit program.
+constexpr DWORD TRAY_ICON_DATA_SIZE = NOTIFYICONDATAA_V1_SIZE;
 
 // One icon per state, indexed by TrayState; null where loading failed.
 extern HICON TrayIcons[4];

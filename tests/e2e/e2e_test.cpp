@@ -280,7 +280,7 @@ TEST_F(EndToEnd, ARestartedTaskbarGetsTheIconBack)
     EXPECT_STREQ("NotEmpty", Describe(WaitForTrayPicture(TrayPicture::NotEmpty)));
     // The shell forgets the icon, then announces that it is back.
     NOTIFYICONDATAA icon = {};
-    icon.cbSize = 88;
+    icon.cbSize = NOTIFYICONDATAA_V1_SIZE;
     icon.hWnd = window;
     icon.uID = 110;
     ASSERT_TRUE(Shell_NotifyIconA(NIM_DELETE, &icon));

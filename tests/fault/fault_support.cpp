@@ -184,15 +184,17 @@ bool ReadGdiTable(HANDLE process, std::vector<GdiEntry>* entries)
     ULONG length = 0;
     if (!query || query(process, 0, &basic, sizeof(basic), &length) != 0 || !basic.peb)
         return false;
-    DWORD table = 0;
+    // GdiSharedHandleTable, a pointer in the PEB of a program of our own word
+    // size, which the program under test always is.
+    const size_t tableOffset = sizeof(void*) == 4 ? 0x94 : 0xF8;
+    void* table = nullptr;
     SIZE_T read = 0;
-    // GdiSharedHandleTable in a 32-bit PEB.
-    if (!ReadProcessMemory(process, static_cast<char*>(basic.peb) + 0x94, &table, sizeof(table), &read) ||
+    if (!ReadProcessMemory(process, static_cast<char*>(basic.peb) + tableOffset, &table, sizeof(table),
+                           &read) ||
         !table)
         return false;
     entries->resize(0x10000);
-    return ReadProcessMemory(process, reinterpret_cast<void*>(ULONG_PTR(table)), entries->data(),
-                             entries->size() * sizeof(GdiEntry), &read) != 0;
+    return ReadProcessMemory(process, table, entries->data(), entries->size() * sizeof(GdiEntry), &read) != 0;
 }
 
 int CountGdiObjects(HANDLE process, std::string* kinds)
@@ -457,7 +459,7 @@ void ClickIcon(HWND window)
 void DropIcon(HWND window)
 {
     NOTIFYICONDATAA icon = {};
-    icon.cbSize = 88;
+    icon.cbSize = NOTIFYICONDATAA_V1_SIZE;
     icon.hWnd = window;
     icon.uID = 110;
     Shell_NotifyIconA(NIM_DELETE, &icon);
