@@ -1,16 +1,24 @@
 #!/bin/sh
 # Installs what building and testing Tarnwick needs on Debian 12, where it is
-# missing: the mingw-w64 cross-compiler, 32-bit Wine, Xvfb, CMake, GoogleTest's
-# source, ImageMagick and Python.
+# missing: both mingw-w64 cross-compilers (the program ships as 32-bit and
+# has a 64-bit twin), 64-bit Wine, and 32-bit Wine where this machine can run
+# it (see arch.sh), Xvfb, CMake, GoogleTest's source, ImageMagick and Python.
 set -eu
+root=$(cd "$(dirname "$0")/.." && pwd)
+. "$root/scripts/arch.sh"
 
+packages="g++-mingw-w64-i686 binutils-mingw-w64-i686 mingw-w64-i686-dev
+          g++-mingw-w64-x86-64 binutils-mingw-w64-x86-64 mingw-w64-x86-64-dev
+          wine wine64 xvfb xauth x11-utils cmake make googletest
+          imagemagick python3 procps"
 need_i386=0
-dpkg --print-foreign-architectures | grep -qx i386 || need_i386=1
+if [ "$TARNWICK_ARCH" = win32 ]; then
+    packages="$packages wine32:i386"
+    dpkg --print-foreign-architectures | grep -qx i386 || need_i386=1
+fi
 
 missing=""
-for package in g++-mingw-w64-i686 binutils-mingw-w64-i686 mingw-w64-i686-dev \
-               wine wine32:i386 xvfb xauth x11-utils cmake make googletest \
-               imagemagick python3 procps; do
+for package in $packages; do
     dpkg-query -W -f='${Status}' "$package" 2>/dev/null | grep -q "ok installed" ||
         missing="$missing $package"
 done

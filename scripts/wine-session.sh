@@ -1,12 +1,20 @@
 #!/bin/sh
-# Runs a command inside one Wine session: a throwaway 32-bit prefix, one
-# persistent wineserver and, when there is no X display, one Xvfb. Wine is
-# stopped again when the command ends, whatever its result.
-#   WINEPREFIX   the prefix to use (created on first use)
+# Runs a command inside one Wine session: a throwaway prefix, one persistent
+# wineserver and, when there is no X display, one Xvfb. Wine is stopped again
+# when the command ends, whatever its result.
+#   WINEPREFIX     the prefix to use (created on first use)
+#   TARNWICK_ARCH  win32 (default): a 32-bit prefix and 32-bit Wine;
+#                  win64: a 64-bit prefix and 64-bit Wine, which is then the
+#                  "wine" that the command finds on its PATH
 set -u
 : "${WINEPREFIX:?WINEPREFIX must name the prefix}"
-export WINEPREFIX WINEARCH=win32 WINEDEBUG="${WINEDEBUG:--all,err+winediag}" \
-       WINEDLLOVERRIDES="mscoree,mshtml="
+export WINEPREFIX WINEDEBUG="${WINEDEBUG:--all,err+winediag}" WINEDLLOVERRIDES="mscoree,mshtml="
+if [ "${TARNWICK_ARCH:-win32}" = win64 ]; then
+    export WINEARCH=win64 WINELOADER=/usr/lib/wine/wine64
+    PATH="$(cd "$(dirname "$0")" && pwd)/wine64:$PATH"
+else
+    export WINEARCH=win32
+fi
 
 if [ -z "${DISPLAY:-}" ] && [ -z "${TARNWICK_IN_XVFB:-}" ]; then
     export TARNWICK_IN_XVFB=1
@@ -18,7 +26,8 @@ fi
 wineserver -k >/dev/null 2>&1; wineserver -w >/dev/null 2>&1
 wineserver -p >/dev/null 2>&1 </dev/null
 if [ ! -f "$WINEPREFIX/.ready" ]; then
-    wineboot -i </dev/null >/dev/null 2>&1
+    # Through "wine": the wineboot command goes to 32-bit Wine regardless.
+    wine wineboot -i </dev/null >/dev/null 2>&1
     # Without a window manager, hiding a top-level window waits for one.
     wine reg add 'HKCU\Software\Wine\X11 Driver' /v Managed /d N /f </dev/null >/dev/null 2>&1
     # A crash prints a backtrace instead of waiting in a dialog.
