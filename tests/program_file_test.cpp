@@ -1,0 +1,472 @@
+// The built program as a file: its headers, what it imports, and every
+// resource in it. The shipped 32-bit program is always checked, whichever
+// build these tests run on; a 64-bit test run checks its own twin as well.
+#include <gtest/gtest.h>
+
+#include <windows.h>
+
+#include <algorithm>
+#include <string>
+#include <vector>
+
+#include "resource.h"
+
+namespace {
+
+struct Program {
+    const char* label;
+    const char* unixPath;
+    WORD machine;
+    WORD magic;
+};
+
+std::vector<Program> ProgramsToCheck()
+{
+    std::vector<Program> programs = {
+        {"Shipped32", TARNWICK_PE32, IMAGE_FILE_MACHINE_I386, IMAGE_NT_OPTIONAL_HDR32_MAGIC}};
+    if (lstrcmpA(TARNWICK_EXE, TARNWICK_PE32) != 0)
+        programs.push_back({"Twin64", TARNWICK_EXE, IMAGE_FILE_MACHINE_AMD64, IMAGE_NT_OPTIONAL_HDR64_MAGIC});
+    return programs;
+}
+
+std::string WindowsPath(const char* unixPath)
+{
+    std::string path = std::string("Z:") + unixPath;
+    std::replace(path.begin(), path.end(), '/', '\\');
+    return path;
+}
+
+std::vector<BYTE> ReadWholeFile(const std::string& path)
+{
+    std::vector<BYTE> bytes;
+    HANDLE file =
+        CreateFileA(path.c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING, 0, nullptr);
+    if (file == INVALID_HANDLE_VALUE)
+        return bytes;
+    bytes.resize(GetFileSize(file, nullptr));
+    DWORD read = 0;
+    if (!ReadFile(file, bytes.data(), DWORD(bytes.size()), &read, nullptr) || read != bytes.size())
+        bytes.clear();
+    CloseHandle(file);
+    return bytes;
+}
+
+// A PE file's headers and the parts of it that its data directories name,
+// read straight from the bytes (either word size).
+class PeFile {
+public:
+    explicit PeFile(std::vector<BYTE> fileBytes) : bytes(std::move(fileBytes)) {}
+
+    bool Parse()
+    {
+        if (bytes.size() < sizeof(IMAGE_DOS_HEADER))
+            return false;
+        const auto* dos = At<IMAGE_DOS_HEADER>(0);
+        if (!dos || dos->e_magic != IMAGE_DOS_SIGNATURE)
+            return false;
+        ntOffset = DWORD(dos->e_lfanew);
+        const DWORD* signature = At<DWORD>(ntOffset);
+        file = At<IMAGE_FILE_HEADER>(ntOffset + 4);
+        if (!signature || *signature != IMAGE_NT_SIGNATURE || !file)
+            return false;
+        const DWORD optional = ntOffset + 4 + sizeof(IMAGE_FILE_HEADER);
+        const WORD* magic = At<WORD>(optional);
+        if (!magic)
+            return false;
+        optionalMagic = *magic;
+        if (optionalMagic == IMAGE_NT_OPTIONAL_HDR32_MAGIC) {
+            const auto* header = At<IMAGE_OPTIONAL_HEADER32>(optional);
+            if (!header)
+                return false;
+            subsystem = header->Subsystem;
+            std::copy(header->DataDirectory, header->DataDirectory + 16, directories);
+        } else if (optionalMagic == IMAGE_NT_OPTIONAL_HDR64_MAGIC) {
+            const auto* header = At<IMAGE_OPTIONAL_HEADER64>(optional);
+            if (!header)
+                return false;
+            subsystem = header->Subsystem;
+            std::copy(header->DataDirectory, header->DataDirectory + 16, directories);
+        } else {
+            return false;
+        }
+        const DWORD sectionTable = optional + file->SizeOfOptionalHeader;
+        for (WORD i = 0; i < file->NumberOfSections; ++i) {
+            const auto* section = At<IMAGE_SECTION_HEADER>(sectionTable + i * sizeof(IMAGE_SECTION_HEADER));
+            if (!section)
+                return false;
+            sections.push_back(*section);
+        }
+        return true;
+    }
+
+    WORD Machine() const { return file->Machine; }
+    WORD Characteristics() const { return file->Characteristics; }
+    WORD Magic() const { return optionalMagic; }
+    WORD Subsystem() const { return subsystem; }
+
+    // The DLLs named by the import directory and by the delay-load one.
+    std::vector<std::string> ImportedDlls() const
+    {
+        std::vector<std::string> names;
+        const IMAGE_DATA_DIRECTORY& imports = directories[IMAGE_DIRECTORY_ENTRY_IMPORT];
+        for (DWORD rva = imports.VirtualAddress; imports.VirtualAddress;
+             rva += sizeof(IMAGE_IMPORT_DESCRIPTOR)) {
+            const auto* entry = AtRva<IMAGE_IMPORT_DESCRIPTOR>(rva);
+            if (!entry || !entry->Name)
+                break;
+            names.push_back(StringAtRva(entry->Name));
+        }
+        const IMAGE_DATA_DIRECTORY& delayed = directories[IMAGE_DIRECTORY_ENTRY_DELAY_IMPORT];
+        for (DWORD rva = delayed.VirtualAddress; delayed.VirtualAddress;
+             rva += sizeof(IMAGE_DELAYLOAD_DESCRIPTOR)) {
+            const auto* entry = AtRva<IMAGE_DELAYLOAD_DESCRIPTOR>(rva);
+            if (!entry || !entry->DllNameRVA)
+                break;
+            names.push_back(StringAtRva(entry->DllNameRVA));
+        }
+        return names;
+    }
+
+private:
+    template <typename T> const T* At(DWORD offset) const
+    {
+        return offset + sizeof(T) <= bytes.size() ? reinterpret_cast<const T*>(&bytes[offset]) : nullptr;
+    }
+
+    DWORD FileOffset(DWORD rva) const
+    {
+        for (const IMAGE_SECTION_HEADER& section : sections)
+            if (rva >= section.VirtualAddress && rva < section.VirtualAddress + section.SizeOfRawData)
+                return rva - section.VirtualAddress + section.PointerToRawData;
+        return DWORD(bytes.size());
+    }
+
+    template <typename T> const T* AtRva(DWORD rva) const { return At<T>(FileOffset(rva)); }
+
+    std::string StringAtRva(DWORD rva) const
+    {
+        std::string text;
+        for (DWORD offset = FileOffset(rva); offset < bytes.size() && bytes[offset]; ++offset)
+            text += char(bytes[offset]);
+        return text;
+    }
+
+    std::vector<BYTE> bytes;
+    DWORD ntOffset = 0;
+    const IMAGE_FILE_HEADER* file = nullptr;
+    WORD optionalMagic = 0;
+    WORD subsystem = 0;
+    IMAGE_DATA_DIRECTORY directories[16] = {};
+    std::vector<IMAGE_SECTION_HEADER> sections;
+};
+
+// The program loaded as data: its resources, none of its code. This works
+// across word sizes.
+class DataModule {
+public:
+    explicit DataModule(const std::string& path)
+        : module(LoadLibraryExA(path.c_str(), nullptr, LOAD_LIBRARY_AS_DATAFILE))
+    {}
+    ~DataModule() { FreeLibrary(module); }
+    DataModule(const DataModule&) = delete;
+    DataModule& operator=(const DataModule&) = delete;
+
+    HMODULE Handle() const { return module; }
+
+    const BYTE* Resource(LPCSTR type, UINT id) const
+    {
+        HRSRC found =
+            FindResourceExA(module, type, MAKEINTRESOURCEA(id), MAKELANGID(LANG_NEUTRAL, SUBLANG_NEUTRAL));
+        return found ? static_cast<const BYTE*>(LockResource(LoadResource(module, found))) : nullptr;
+    }
+
+private:
+    HMODULE module;
+};
+
+// One program file under check: what it must be, where it is, and the file
+// loaded as data.
+struct CheckedFile {
+    explicit CheckedFile(const Program& expected)
+        : program(expected), path(WindowsPath(expected.unixPath)), data(path)
+    {}
+    const Program& program;
+    const std::string path;
+    const DataModule data;
+};
+
+// Runs check on every program file, each under a trace of its own.
+template <typename Check> void ForEachProgram(Check check)
+{
+    for (const Program& program : ProgramsToCheck()) {
+        SCOPED_TRACE(program.label);
+        check(CheckedFile(program));
+    }
+}
+
+TEST(ProgramFile, IsAWindowsGuiProgramForItsMachine)
+{
+    ForEachProgram([](const CheckedFile& file) {
+        const std::vector<BYTE> bytes = ReadWholeFile(file.path);
+        ASSERT_FALSE(bytes.empty()) << file.path;
+        PeFile pe(bytes);
+        ASSERT_TRUE(pe.Parse());
+        EXPECT_EQ(file.program.machine, pe.Machine());
+        EXPECT_EQ(file.program.magic, pe.Magic());
+        EXPECT_EQ(IMAGE_SUBSYSTEM_WINDOWS_GUI, pe.Subsystem());
+        EXPECT_TRUE(pe.Characteristics() & IMAGE_FILE_EXECUTABLE_IMAGE);
+        EXPECT_FALSE(pe.Characteristics() & IMAGE_FILE_DLL);
+        // A few dozen kilobytes: the standard library's heavy parts stay out.
+        EXPECT_LT(bytes.size(), 100u * 1024);
+    });
+}
+
+TEST(ProgramFile, ImportsNothingButWindowsOwnDlls)
+{
+    ForEachProgram([](const CheckedFile& file) {
+        PeFile pe(ReadWholeFile(file.path));
+        ASSERT_TRUE(pe.Parse());
+        std::vector<std::string> dlls = pe.ImportedDlls();
+        for (std::string& dll : dlls)
+            CharLowerBuffA(&dll[0], DWORD(dll.size()));
+        std::sort(dlls.begin(), dlls.end());
+        // msvcrt is Windows' own C runtime; no libgcc, libstdc++ or winpthread.
+        const std::vector<std::string> windows = {"advapi32.dll", "gdi32.dll",   "kernel32.dll", "msvcrt.dll",
+                                                  "ole32.dll",    "shell32.dll", "user32.dll"};
+        EXPECT_EQ(windows, dlls);
+    });
+}
+
+TEST(ProgramFile, StringTableHoldsTheNineteenTexts)
+{
+    ForEachProgram([](const CheckedFile& file) {
+        ASSERT_NE(nullptr, file.data.Handle()) << file.path;
+        const struct {
+            UINT id;
+            const char* text;
+        } strings[] = {
+            {104, "&About..."},
+            {105, "E&xit"},
+            {106, "&Open now!"},
+            {107, "&Buzzer"},
+            {108, "&Select folder..."},
+            {109, "&Permanent"},
+            {110, "&Hidden files"},
+            {111, "Sub&folders"},
+            {115, "Do you wish to uninstall"},
+            {116, "Confirmation"},
+            {150, "&Cancel"},
+            {200, "&Quiet"},
+            {201, "&Speaker"},
+            {202, "&Wave"},
+            {210, "&Disabled"},
+            {211, "&Short"},
+            {212, "&Normal"},
+            {213, "&Long"},
+            {300, "&Rescan delay"},
+        };
+        int found = 0;
+        for (UINT id = 0; id < 1024; ++id) {
+            char text[256];
+            if (LoadStringA(file.data.Handle(), id, text, sizeof(text)) > 0)
+                ++found;
+        }
+        EXPECT_EQ(19, found);
+        for (const auto& s : strings) {
+            char text[256] = "";
+            LoadStringA(file.data.Handle(), s.id, text, sizeof(text));
+            EXPECT_STREQ(s.text, text) << s.id;
+        }
+    });
+}
+
+TEST(ProgramFile, EachStateIconHasA32And16PixelImageIn16Colours)
+{
+    ForEachProgram([](const CheckedFile& file) {
+        ASSERT_NE(nullptr, file.data.Handle()) << file.path;
+        for (int id = IDI_CHECKING; id <= IDI_UNAVAILABLE; ++id) {
+            SCOPED_TRACE(id);
+            // GRPICONDIR: reserved, type, count, then 14-byte entries.
+            const BYTE* dir = file.data.Resource(RT_GROUP_ICON, id);
+            ASSERT_NE(nullptr, dir);
+            const WORD count = *reinterpret_cast<const WORD*>(dir + 4);
+            ASSERT_EQ(2, count);
+            bool has32 = false, has16 = false;
+            for (int i = 0; i < count; ++i) {
+                const BYTE* entry = dir + 6 + 14 * i;
+                EXPECT_EQ(4, *reinterpret_cast<const WORD*>(entry + 6)); // bits per pixel
+                EXPECT_EQ(16, entry[2]);                                 // colour count
+                has32 |= entry[0] == 32 && entry[1] == 32;
+                has16 |= entry[0] == 16 && entry[1] == 16;
+                // The image itself: RT_ICON under the id the group names.
+                const auto* image = reinterpret_cast<const BITMAPINFOHEADER*>(
+                    file.data.Resource(RT_ICON, *reinterpret_cast<const WORD*>(entry + 12)));
+                ASSERT_NE(nullptr, image);
+                EXPECT_EQ(entry[0], image->biWidth);
+                EXPECT_EQ(2 * entry[1], image->biHeight); // colour bits and mask
+                EXPECT_EQ(4, image->biBitCount);
+            }
+            EXPECT_TRUE(has32);
+            EXPECT_TRUE(has16);
+        }
+    });
+}
+
+TEST(ProgramFile, LinkCursorIsA32PixelHandWithItsHotSpotAtTheFingertip)
+{
+    ForEachProgram([](const CheckedFile& file) {
+        ASSERT_NE(nullptr, file.data.Handle()) << file.path;
+        // GRPCURSORDIR entry: width, height (doubled), planes, bits, size, id.
+        const BYTE* dir = file.data.Resource(RT_GROUP_CURSOR, IDR_LINK_CURSOR);
+        ASSERT_NE(nullptr, dir);
+        ASSERT_EQ(1, *reinterpret_cast<const WORD*>(dir + 4));
+        const BYTE* entry = dir + 6;
+        EXPECT_EQ(32, *reinterpret_cast<const WORD*>(entry));
+        EXPECT_EQ(1, *reinterpret_cast<const WORD*>(entry + 6)); // two colours
+        // RT_CURSOR: the hot spot's x and y, then the image.
+        const BYTE* cursor = file.data.Resource(RT_CURSOR, *reinterpret_cast<const WORD*>(entry + 12));
+        ASSERT_NE(nullptr, cursor);
+        EXPECT_EQ(6, *reinterpret_cast<const WORD*>(cursor));
+        EXPECT_EQ(1, *reinterpret_cast<const WORD*>(cursor + 2));
+        const auto* image = reinterpret_cast<const BITMAPINFOHEADER*>(cursor + 4);
+        EXPECT_EQ(32, image->biWidth);
+        EXPECT_EQ(64, image->biHeight); // AND and XOR masks
+        EXPECT_EQ(1, image->biBitCount);
+    });
+}
+
+TEST(ProgramFile, PortraitIs127By145AtOneBitPerPixel)
+{
+    ForEachProgram([](const CheckedFile& file) {
+        ASSERT_NE(nullptr, file.data.Handle()) << file.path;
+        const auto* header =
+            reinterpret_cast<const BITMAPINFOHEADER*>(file.data.Resource(RT_BITMAP, IDB_ABOUT));
+        ASSERT_NE(nullptr, header);
+        EXPECT_EQ(127, header->biWidth);
+        EXPECT_EQ(145, header->biHeight);
+        EXPECT_EQ(1, header->biBitCount);
+    });
+}
+
+BOOL CALLBACK NoteResource(HMODULE, LPCSTR, LPSTR, LONG_PTR found)
+{
+    *reinterpret_cast<bool*>(found) = true;
+    return FALSE;
+}
+
+TEST(ProgramFile, HasNoMenuAcceleratorOrVersionResource)
+{
+    ForEachProgram([](const CheckedFile& file) {
+        ASSERT_NE(nullptr, file.data.Handle()) << file.path;
+        for (LPCSTR type : {RT_MENU, RT_ACCELERATOR, RT_VERSION}) {
+            bool any = false;
+            EnumResourceNamesA(file.data.Handle(), type, NoteResource, LONG_PTR(&any));
+            EXPECT_FALSE(any) << ULONG_PTR(type);
+        }
+    });
+}
+
+// Reads a DLGTEMPLATEEX and its items, each starting on a 4-byte boundary.
+class DialogReader {
+public:
+    explicit DialogReader(const BYTE* start) : base(start), at(start) {}
+
+    template <typename T> T Take()
+    {
+        T value;
+        CopyMemory(&value, at, sizeof(T));
+        at += sizeof(T);
+        return value;
+    }
+
+    // A name or an ordinal; an ordinal reads as "#n".
+    std::string TakeNameOrOrdinal()
+    {
+        if (Take<WORD>() == 0xFFFF)
+            return "#" + std::to_string(Take<WORD>());
+        at -= sizeof(WORD);
+        return TakeText();
+    }
+
+    std::string TakeText()
+    {
+        std::string text;
+        for (WORD c; (c = Take<WORD>()) != 0;)
+            text += char(c);
+        return text;
+    }
+
+    void AlignToDword() { at = base + ((at - base + 3) & ~3); }
+
+private:
+    const BYTE* base;
+    const BYTE* at;
+};
+
+TEST(ProgramFile, AboutDialogTemplateMatchesItsLayout)
+{
+    ForEachProgram([](const CheckedFile& file) {
+        ASSERT_NE(nullptr, file.data.Handle()) << file.path;
+        const BYTE* resource = file.data.Resource(RT_DIALOG, IDD_ABOUT);
+        ASSERT_NE(nullptr, resource);
+        DialogReader dialog(resource);
+        ASSERT_EQ(1, dialog.Take<WORD>());      // dlgVer
+        ASSERT_EQ(0xFFFF, dialog.Take<WORD>()); // signature
+        dialog.Take<DWORD>();                   // help id
+        EXPECT_EQ(0x81u, dialog.Take<DWORD>());
+        EXPECT_EQ(0x90C800C4u, dialog.Take<DWORD>());
+        const WORD count = dialog.Take<WORD>();
+        const short frame[] = {dialog.Take<short>(), dialog.Take<short>(), dialog.Take<short>(),
+                               dialog.Take<short>()};
+        EXPECT_EQ(0, frame[0]);
+        EXPECT_EQ(0, frame[1]);
+        EXPECT_EQ(283, frame[2]);
+        EXPECT_EQ(98, frame[3]);
+        EXPECT_EQ("", dialog.TakeNameOrOrdinal()); // no menu
+        EXPECT_EQ("", dialog.TakeNameOrOrdinal()); // the standard dialog class
+        EXPECT_EQ("About", dialog.TakeText());
+        EXPECT_EQ(8, dialog.Take<WORD>()); // point size
+        dialog.Take<WORD>();               // weight
+        dialog.Take<BYTE>();               // italic
+        dialog.Take<BYTE>();               // character set
+        EXPECT_EQ("MS Sans Serif", dialog.TakeText());
+
+        const struct {
+            DWORD id;
+            const char* className;
+            const char* text;
+            DWORD style;
+            short x, y, cx, cy;
+        } items[] = {
+            {IDOK, "Button", "OK", 0x50010301, 164, 76, 50, 14},
+            {IDC_ABOUT_VERSION, "Static", "Text1", 0x50000000, 108, 14, 168, 10},
+            {IDC_ABOUT_NOTICE, "Static", "Text2", 0x50000000, 108, 26, 168, 10},
+            {IDC_ABOUT_AUTHOR, "Static", "Text3", 0x50000000, 108, 39, 168, 10},
+            {IDC_ABOUT_LINK, "Static", "Text4", 0x5000000D, 108, 52, 168, 10},
+            {IDC_ABOUT_PICTURE, "Static", "#907", 0x5000080E, 4, 4, 85, 89},
+        };
+        ASSERT_EQ(6, count);
+        for (const auto& expected : items) {
+            SCOPED_TRACE(expected.id);
+            dialog.AlignToDword();
+            dialog.Take<DWORD>(); // help id
+            const DWORD exStyle = dialog.Take<DWORD>();
+            EXPECT_EQ(expected.style, dialog.Take<DWORD>());
+            EXPECT_EQ(expected.x, dialog.Take<short>());
+            EXPECT_EQ(expected.y, dialog.Take<short>());
+            EXPECT_EQ(expected.cx, dialog.Take<short>());
+            EXPECT_EQ(expected.cy, dialog.Take<short>());
+            EXPECT_EQ(expected.id, dialog.Take<DWORD>());
+            const std::string className = dialog.TakeNameOrOrdinal();
+            EXPECT_EQ(0, lstrcmpiA(expected.className, className.c_str())) << className;
+            EXPECT_EQ(expected.text, dialog.TakeNameOrOrdinal());
+            const WORD extra = dialog.Take<WORD>();
+            for (WORD i = 0; i < extra; ++i)
+                dialog.Take<BYTE>();
+            // Only the portrait has an extended style.
+            EXPECT_EQ(expected.id == IDC_ABOUT_PICTURE ? DWORD(WS_EX_TRANSPARENT) : 0u, exStyle);
+        }
+    });
+}
+
+} // namespace
