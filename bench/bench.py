@@ -759,6 +759,7 @@ def main():
     parser = argparse.ArgumentParser()
     parser.add_argument("--helpers", required=True)
     parser.add_argument("--tarnwick", required=True)
+    parser.add_argument("--build", default="Tarnwick.exe", help="which build is measured, in words")
     parser.add_argument("--out", required=True)
     parser.add_argument("--work", default="/tmp/tarnwick-bench-work")
     parser.add_argument("--trials", type=int, default=100)
@@ -774,7 +775,7 @@ def main():
     random.seed()
 
     probe = Probe(cfg.exe("tray_probe"))
-    results = {"machine": {"cpus": os.cpu_count(), "kernel": os.uname().release,
+    results = {"machine": {"build": args.build, "cpus": os.cpu_count(), "kernel": os.uname().release,
                            "wine": subprocess.run(["wine", "--version"], capture_output=True,
                                                   text=True).stdout.strip()}}
     parts = args.only.split(",")
@@ -800,8 +801,8 @@ def main():
         with open(os.path.join(args.out, "results.json"), "w") as f:
             json.dump(results, f, indent=1)
     text = table(results)
-    header = "Tarnwick benchmark, %s, %d CPUs, Linux %s, run of %.0f s\n\n" % (
-        results["machine"]["wine"], os.cpu_count(), os.uname().release, time.monotonic() - START)
+    header = "Tarnwick benchmark of %s, %s, %d CPUs, Linux %s, run of %.0f s\n\n" % (
+        args.build, results["machine"]["wine"], os.cpu_count(), os.uname().release, time.monotonic() - START)
     with open(os.path.join(args.out, "results.md"), "w") as f:
         f.write(header + text)
     plot(results, os.path.join(args.out, "results.png"))

@@ -1,14 +1,19 @@
 #!/bin/sh
 # Builds the release Tarnwick.exe and the benchmark's helpers, then measures
 # reaction time, idle cost, scan scaling and footprint under Wine, in a fresh
-# prefix and a virtual display of its own. Prints one table and writes it,
-# with the raw figures and a plot, to bench/results/ (or $BENCH_OUT).
-#   BENCH_BUILD   build directory (default /tmp/tarnwick-bench-build)
+# prefix and a virtual display of its own: the shipped 32-bit program where
+# this machine runs 32-bit code, its 64-bit twin where it does not
+# (TARNWICK_ARCH forces one; see scripts/arch.sh). Prints one table and
+# writes it, with the raw figures and a plot, to bench/results/ (or
+# $BENCH_OUT).
+#   BENCH_BUILD   build directory (default /tmp/tarnwick-bench-build), with
+#                 a tree per word size
 #   BENCH_OUT     where results go (default bench/results)
 # Extra arguments go to bench.py (e.g. --trials 20 --idle-seconds 20).
 set -eu
 root=$(cd "$(dirname "$0")/.." && pwd)
-build=${BENCH_BUILD:-/tmp/tarnwick-bench-build}
+. "$root/scripts/arch.sh"
+build=${BENCH_BUILD:-/tmp/tarnwick-bench-build}/$TARNWICK_ARCH
 out=${BENCH_OUT:-$root/bench/results}
 
 sh "$root/scripts/setup.sh"
@@ -20,13 +25,23 @@ if ! "$python" -c 'import matplotlib' 2>/dev/null; then
     DEBIAN_FRONTEND=noninteractive $sudo apt-get install -y -q --no-install-recommends python3-matplotlib
 fi
 
-cmake -S "$root" -B "$build/product" -DCMAKE_BUILD_TYPE=MinSizeRel -DBUILD_TESTING=OFF >/dev/null
+if [ "$TARNWICK_ARCH" = win32 ]; then
+    toolchain=$root/cmake/i686-w64-mingw32.cmake
+    what="the shipped 32-bit Tarnwick.exe under 32-bit Wine"
+else
+    toolchain=$root/cmake/x86_64-w64-mingw32.cmake
+    what="the 64-bit twin of Tarnwick.exe under 64-bit Wine"
+fi
+echo "Measuring $what: $TARNWICK_ARCH_WHY."
+cmake -S "$root" -B "$build/product" -DCMAKE_BUILD_TYPE=MinSizeRel -DBUILD_TESTING=OFF \
+    -DCMAKE_TOOLCHAIN_FILE="$toolchain" >/dev/null
 cmake --build "$build/product" -j "$(nproc)" --target Tarnwick
-cmake -S "$root/bench" -B "$build/helpers" -DTARNWICK_BUILD="$build/product" >/dev/null
+cmake -S "$root/bench" -B "$build/helpers" -DTARNWICK_BUILD="$build/product" \
+    -DCMAKE_TOOLCHAIN_FILE="$toolchain" >/dev/null
 cmake --build "$build/helpers" -j "$(nproc)"
 
 export WINEPREFIX="$build/prefix"
 rm -rf "$WINEPREFIX" "$WINEPREFIX-waiter"
 unset DISPLAY
 exec sh "$root/scripts/wine-session.sh" "$python" "$root/bench/bench.py" \
-    --helpers "$build/helpers" --tarnwick "$build/product/Tarnwick.exe" --out "$out" "$@"
+    --helpers "$build/helpers" --tarnwick "$build/product/Tarnwick.exe" --build "$what" --out "$out" "$@"
