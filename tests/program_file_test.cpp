@@ -104,7 +104,7 @@ public:
     WORD Magic() const { return optionalMagic; }
     WORD Subsystem() const { return subsystem; }
 
-    // The DLLs named by the import directory and by the delay-load one.
+    // The DLLs named by the import directory, in lower case and in order.
     std::vector<std::string> ImportedDlls() const
     {
         std::vector<std::string> names;
@@ -116,15 +116,28 @@ public:
                 break;
             names.push_back(StringAtRva(entry->Name));
         }
-        const IMAGE_DATA_DIRECTORY& delayed = directories[IMAGE_DIRECTORY_ENTRY_DELAY_IMPORT];
-        for (DWORD rva = delayed.VirtualAddress; delayed.VirtualAddress;
-             rva += sizeof(IMAGE_DELAYLOAD_DESCRIPTOR)) {
-            const auto* entry = AtRva<IMAGE_DELAYLOAD_DESCRIPTOR>(rva);
-            if (!entry || !entry->DllNameRVA)
-                break;
-            names.push_back(StringAtRva(entry->DllNameRVA));
+        return Sorted(names);
+    }
+
+    // The DLLs that are loaded on first use, in lower case and in order.
+    // GNU ld leaves the delay-load data directory empty, so the descriptors
+    // are found by their shape: attributes 1 (addresses are RVAs), the RVA
+    // of a DLL's name, and the module handle's and import table's RVAs
+    // inside the image.
+    std::vector<std::string> DelayLoadedDlls() const
+    {
+        std::vector<std::string> names;
+        for (DWORD offset = 0; offset + sizeof(IMAGE_DELAYLOAD_DESCRIPTOR) <= bytes.size(); offset += 4) {
+            const auto* entry = At<IMAGE_DELAYLOAD_DESCRIPTOR>(offset);
+            if (entry->Attributes.AllAttributes != 1 || !InImage(entry->DllNameRVA) ||
+                !InImage(entry->ModuleHandleRVA) || !InImage(entry->ImportAddressTableRVA) ||
+                !InImage(entry->ImportNameTableRVA))
+                continue;
+            const std::string name = StringAtRva(entry->DllNameRVA);
+            if (name.size() > 4 && lstrcmpiA(name.c_str() + name.size() - 4, ".dll") == 0)
+                names.push_back(name);
         }
-        return names;
+        return Sorted(names);
     }
 
 private:
@@ -132,6 +145,16 @@ private:
     {
         return offset + sizeof(T) <= bytes.size() ? reinterpret_cast<const T*>(&bytes[offset]) : nullptr;
     }
+
+    static std::vector<std::string> Sorted(std::vector<std::string> names)
+    {
+        for (std::string& name : names)
+            CharLowerBuffA(&name[0], DWORD(name.size()));
+        std::sort(names.begin(), names.end());
+        return names;
+    }
+
+    bool InImage(DWORD rva) const { return rva && FileOffset(rva) < bytes.size(); }
 
     DWORD FileOffset(DWORD rva) const
     {
@@ -226,14 +249,13 @@ TEST(ProgramFile, ImportsNothingButWindowsOwnDlls)
     ForEachProgram([](const CheckedFile& file) {
         PeFile pe(ReadWholeFile(file.path));
         ASSERT_TRUE(pe.Parse());
-        std::vector<std::string> dlls = pe.ImportedDlls();
-        for (std::string& dll : dlls)
-            CharLowerBuffA(&dll[0], DWORD(dll.size()));
-        std::sort(dlls.begin(), dlls.end());
         // msvcrt is Windows' own C runtime; no libgcc, libstdc++ or winpthread.
-        const std::vector<std::string> windows = {"advapi32.dll", "gdi32.dll",   "kernel32.dll", "msvcrt.dll",
-                                                  "ole32.dll",    "shell32.dll", "user32.dll"};
-        EXPECT_EQ(windows, dlls);
+        const std::vector<std::string> atStart = {"advapi32.dll", "gdi32.dll",   "kernel32.dll",
+                                                  "msvcrt.dll",   "shell32.dll", "user32.dll"};
+        EXPECT_EQ(atStart, pe.ImportedDlls());
+        // COM serves the folder chooser alone, and is loaded when it opens.
+        const std::vector<std::string> onFirstUse = {"ole32.dll"};
+        EXPECT_EQ(onFirstUse, pe.DelayLoadedDlls());
     });
 }
 

@@ -3,10 +3,39 @@
 
 #include <windows.h>
 #include <shellapi.h>
+#include <tlhelp32.h>
+
+#include <algorithm>
+#include <string>
+#include <vector>
 
 #include "tests/e2e/driver.h"
 
 namespace {
+
+// The names of the DLLs a process has loaded, in lower case; empty when
+// they cannot be listed.
+std::vector<std::string> LoadedModules(DWORD processId)
+{
+    std::vector<std::string> names;
+    HANDLE snapshot = CreateToolhelp32Snapshot(TH32CS_SNAPMODULE, processId);
+    if (snapshot == INVALID_HANDLE_VALUE)
+        return names;
+    MODULEENTRY32 module = {};
+    module.dwSize = sizeof(module);
+    for (BOOL more = Module32First(snapshot, &module); more; more = Module32Next(snapshot, &module)) {
+        CharLowerA(module.szModule);
+        names.push_back(module.szModule);
+    }
+    CloseHandle(snapshot);
+    return names;
+}
+
+bool HasLoaded(DWORD processId, const char* dll)
+{
+    const std::vector<std::string> loaded = LoadedModules(processId);
+    return std::find(loaded.begin(), loaded.end(), dll) != loaded.end();
+}
 
 class EndToEnd : public testing::Test {
 protected:
@@ -287,6 +316,35 @@ TEST_F(EndToEnd, ARestartedTaskbarGetsTheIconBack)
     EXPECT_STREQ("no icon", Describe(WaitForTrayPicture(TrayPicture::None, 2000)));
     PostMessageA(window, RegisterWindowMessageA("TaskbarCreated"), 0, 0);
     EXPECT_STREQ("NotEmpty", Describe(WaitForTrayPicture(TrayPicture::NotEmpty, 2000)));
+    EXPECT_EQ(0u, program.Exit());
+}
+
+TEST_F(EndToEnd, ComIsLoadedWhenTheFolderChooserFirstOpensAndServesItEveryTime)
+{
+    ScratchFolder folder, other;
+    StoreFolder(folder.Path());
+    RunningProgram program;
+    HWND window = StartUp(program);
+    ASSERT_NE(nullptr, window);
+    ASSERT_TRUE(HasLoaded(program.ProcessId(), "kernel32.dll")); // its modules can be listed
+    EXPECT_FALSE(HasLoaded(program.ProcessId(), "ole32.dll"));
+
+    for (int round = 1; round <= 5; ++round) {
+        SCOPED_TRACE(round);
+        PostMessageA(window, WM_COMMAND, 108, 0); // Select folder...
+        HWND browser = program.WaitForDialog();
+        ASSERT_NE(nullptr, browser);
+        EXPECT_TRUE(HasLoaded(program.ProcessId(), "ole32.dll"));
+        // Cancelled four times, then answered.
+        AnswerBrowser(browser, round < 5 ? "" : other.Path());
+        for (int i = 0; i < 250 && IsWindow(browser); ++i)
+            Sleep(20);
+        ASSERT_FALSE(IsWindow(browser)) << "the folder browser did not close";
+    }
+    std::string stored;
+    EXPECT_TRUE(ReadString(SettingsKey, "Folder", &stored));
+    EXPECT_EQ(other.Path(), stored);
+    EXPECT_TRUE(program.Running());
     EXPECT_EQ(0u, program.Exit());
 }
 
