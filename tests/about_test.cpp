@@ -3,45 +3,38 @@
 
 #include <windows.h>
 
+#include <memory>
 #include <string>
 #include <vector>
 
 #include "resource.h"
 #include "tests/support/fake_platform.h"
-#include "tests/support/test_support.h"
+#include "tests/support/program_state.h"
+#include "tests/support/ui.h"
 #include "ui/about.h"
 
 namespace {
 
 HWND Owner;
 
-// One visit to the open dialog: the test's check runs inside the dialog's
-// own modal loop and closes it. Results are read from the dialog procedure
-// itself, since SendMessage to a dialog answers with DWLP_MSGRESULT.
-void (*Check)(HWND dialog);
-int Visits;
-
 HWND OpenAbout()
 {
     return FindThreadDialog("About");
 }
 
-void CALLBACK VisitAbout(HWND, UINT, UINT_PTR id, DWORD)
+// Opens the dialog; `check` runs inside the dialog's own modal loop once it
+// is up, and must close it. Results are read from the dialog procedure
+// itself, since SendMessage to a dialog answers with DWLP_MSGRESULT.
+void ShowAndVisit(std::function<void(HWND)> check)
 {
-    HWND dialog = OpenAbout();
-    if (!dialog)
-        return;
-    KillTimer(nullptr, id);
-    ++Visits;
-    Check(dialog);
-}
-
-// Opens the dialog; `check` runs once it is up and must close it.
-void ShowAndVisit(void (*check)(HWND))
-{
-    Check = check;
-    SetTimer(nullptr, 0, 20, VisitAbout);
+    ModalVisit visit("visiting the About box", [&] {
+        HWND dialog = OpenAbout();
+        if (dialog)
+            check(dialog);
+        return dialog != nullptr;
+    });
     ShowAbout(Owner);
+    EXPECT_TRUE(visit.Done()) << "the About box never showed";
 }
 
 void Close(HWND dialog)
@@ -49,31 +42,18 @@ void Close(HWND dialog)
     SendMessageA(dialog, WM_COMMAND, IDOK, 0);
 }
 
-// Lets the dialog's loop run for a moment, notes whether it is still open,
-// then closes it.
-bool StillOpen;
-void CALLBACK CloseLater(HWND, UINT, UINT_PTR id, DWORD)
-{
-    KillTimer(nullptr, id);
-    HWND dialog = OpenAbout();
-    StillOpen = dialog && AboutOpen == 1;
-    if (dialog)
-        Close(dialog);
-}
-
-class AboutTest : public testing::Test {
+class AboutTest : public ProgramTest {
 protected:
     void SetUp() override
     {
-        ResetProgramState();
+        ProgramTest::SetUp();
         Owner = CreateWindowExA(0, "STATIC", "owner", WS_POPUP, 0, 0, 10, 10, nullptr, nullptr,
                                 GetModuleHandleA(nullptr), nullptr);
-        Visits = 0;
     }
     void TearDown() override
     {
         DestroyWindow(Owner);
-        ResetProgramState();
+        ProgramTest::TearDown();
     }
 };
 
@@ -98,68 +78,85 @@ struct Seen {
     std::string pictureClass;
     bool pictureHasBitmap;
     HWND focus;
-} Opened;
+};
 
 TEST_F(AboutTest, OpensWithItsTextsPictureAndOKFocused)
 {
-    ShowAndVisit([](HWND dialog) {
-        Opened.open = AboutOpen == 1;
-        Opened.version = Text(dialog, IDC_ABOUT_VERSION);
-        Opened.notice = Text(dialog, IDC_ABOUT_NOTICE);
-        Opened.author = Text(dialog, IDC_ABOUT_AUTHOR);
-        Opened.link = Text(dialog, IDC_ABOUT_LINK);
-        Opened.linkStyle = GetWindowLongA(GetDlgItem(dialog, IDC_ABOUT_LINK), GWL_STYLE);
+    Seen opened = {};
+    ShowAndVisit([&](HWND dialog) {
+        opened.open = AboutOpen == 1;
+        opened.version = Text(dialog, IDC_ABOUT_VERSION);
+        opened.notice = Text(dialog, IDC_ABOUT_NOTICE);
+        opened.author = Text(dialog, IDC_ABOUT_AUTHOR);
+        opened.link = Text(dialog, IDC_ABOUT_LINK);
+        opened.linkStyle = GetWindowLongA(GetDlgItem(dialog, IDC_ABOUT_LINK), GWL_STYLE);
         HWND picture = GetDlgItem(dialog, IDC_ABOUT_PICTURE);
-        Opened.pictureClass = ClassOf(picture);
-        Opened.pictureStyle = GetWindowLongA(picture, GWL_STYLE);
-        Opened.pictureExStyle = GetWindowLongA(picture, GWL_EXSTYLE);
-        Opened.pictureHasBitmap = SendMessageA(picture, STM_GETIMAGE, IMAGE_BITMAP, 0) != 0;
-        Opened.dialogStyle = GetWindowLongA(dialog, GWL_STYLE);
-        Opened.dialogExStyle = GetWindowLongA(dialog, GWL_EXSTYLE);
-        Opened.focus = GetFocus() == GetDlgItem(dialog, IDOK) ? GetFocus() : nullptr;
+        opened.pictureClass = ClassOf(picture);
+        opened.pictureStyle = GetWindowLongA(picture, GWL_STYLE);
+        opened.pictureExStyle = GetWindowLongA(picture, GWL_EXSTYLE);
+        opened.pictureHasBitmap = SendMessageA(picture, STM_GETIMAGE, IMAGE_BITMAP, 0) != 0;
+        opened.dialogStyle = GetWindowLongA(dialog, GWL_STYLE);
+        opened.dialogExStyle = GetWindowLongA(dialog, GWL_EXSTYLE);
+        opened.focus = GetFocus() == GetDlgItem(dialog, IDOK) ? GetFocus() : nullptr;
         Close(dialog);
     });
-    EXPECT_EQ(1, Visits);
-    EXPECT_TRUE(Opened.open);
+    EXPECT_TRUE(opened.open);
     EXPECT_EQ(0, AboutOpen);
-    EXPECT_EQ("Tarnwick 1.5", Opened.version);
-    EXPECT_NE("Text2", Opened.notice);
-    EXPECT_NE(std::string::npos, Opened.notice.find("2026"));
-    EXPECT_NE("Text3", Opened.author);
-    EXPECT_EQ(LinkAddress, Opened.link);
-    EXPECT_EQ(SS_OWNERDRAW, Opened.linkStyle & SS_TYPEMASK);
-    EXPECT_FALSE(Opened.linkStyle & SS_NOTIFY);
-    EXPECT_EQ("Static", Opened.pictureClass);
-    EXPECT_EQ(SS_BITMAP, Opened.pictureStyle & SS_TYPEMASK);
-    EXPECT_TRUE(Opened.pictureExStyle & WS_EX_TRANSPARENT);
-    EXPECT_TRUE(Opened.pictureHasBitmap);
-    EXPECT_TRUE(Opened.dialogStyle & WS_CAPTION);
-    EXPECT_TRUE(Opened.dialogExStyle & WS_EX_TOOLWINDOW);
-    EXPECT_NE(nullptr, Opened.focus);
+    EXPECT_EQ("Tarnwick 1.5", opened.version);
+    EXPECT_NE("Text2", opened.notice);
+    EXPECT_NE(std::string::npos, opened.notice.find("2026"));
+    EXPECT_NE("Text3", opened.author);
+    EXPECT_EQ(LinkAddress, opened.link);
+    EXPECT_EQ(SS_OWNERDRAW, opened.linkStyle & SS_TYPEMASK);
+    EXPECT_FALSE(opened.linkStyle & SS_NOTIFY);
+    EXPECT_EQ("Static", opened.pictureClass);
+    EXPECT_EQ(SS_BITMAP, opened.pictureStyle & SS_TYPEMASK);
+    EXPECT_TRUE(opened.pictureExStyle & WS_EX_TRANSPARENT);
+    EXPECT_TRUE(opened.pictureHasBitmap);
+    EXPECT_TRUE(opened.dialogStyle & WS_CAPTION);
+    EXPECT_TRUE(opened.dialogExStyle & WS_EX_TOOLWINDOW);
+    EXPECT_NE(nullptr, opened.focus);
     EXPECT_EQ(nullptr, LinkFont); // deleted once the dialog ended
 }
 
 TEST_F(AboutTest, AskingAgainWhileOpenDoesNothing)
 {
-    ShowAndVisit([](HWND dialog) {
-        ShowAbout(Owner); // returns at once: no second dialog
+    DWORD took = INFINITE;
+    ShowAndVisit([&](HWND dialog) {
+        // A second dialog would hold this call in its own loop until the
+        // visit's deadline closed it.
+        const DWORD start = GetTickCount();
+        ShowAbout(Owner);
+        took = GetTickCount() - start;
         Close(dialog);
     });
-    EXPECT_EQ(1, Visits);
+    EXPECT_LT(took, 1000u) << "asking again opened a second About box";
     EXPECT_EQ(0, AboutOpen);
 }
 
 TEST_F(AboutTest, EscapeAndOtherCommandsKeepItOpen)
 {
-    ShowAndVisit([](HWND dialog) {
+    bool stillOpen = false;
+    std::unique_ptr<ModalVisit> later;
+    ShowAndVisit([&](HWND dialog) {
         SendMessageA(dialog, WM_COMMAND, IDCANCEL, 0);
         EXPECT_EQ(TRUE, AboutDialogProc(dialog, WM_COMMAND, MAKEWPARAM(IDOK, BN_SETFOCUS), 0));
         // The Escape key itself, through the dialog manager.
         PostMessageA(GetDlgItem(dialog, IDOK), WM_KEYDOWN, VK_ESCAPE, 0);
-        StillOpen = false;
-        SetTimer(nullptr, 0, 200, CloseLater);
+        // Lets the dialog's loop run for a moment, notes whether it is still
+        // open, then closes it.
+        later.reset(new ModalVisit(
+            "closing the About box",
+            [&] {
+                HWND open = OpenAbout();
+                stillOpen = open && AboutOpen == 1;
+                if (open)
+                    Close(open);
+                return true;
+            },
+            INFINITE, 200));
     });
-    EXPECT_TRUE(StillOpen);
+    EXPECT_TRUE(stillOpen);
     EXPECT_EQ(0, AboutOpen);
 }
 
@@ -176,17 +173,15 @@ TEST_F(AboutTest, OKEnterTheCloseButtonAndAltF4CloseIt)
         EXPECT_EQ(0, AboutOpen);
         EXPECT_EQ(nullptr, OpenAbout());
     }
-    EXPECT_EQ(4, Visits);
 }
-
-RECT HotSpotSeen, LinkRect;
 
 TEST_F(AboutTest, OnlyAClickOnTheLinkTextOpensThePage)
 {
-    ShowAndVisit([](HWND dialog) {
-        HotSpotSeen = LinkHotSpot;
-        GetWindowRect(LinkControl, &LinkRect);
-        MapWindowPoints(nullptr, dialog, reinterpret_cast<POINT*>(&LinkRect), 2);
+    RECT hotSpotSeen, linkRect;
+    ShowAndVisit([&](HWND dialog) {
+        hotSpotSeen = LinkHotSpot;
+        GetWindowRect(LinkControl, &linkRect);
+        MapWindowPoints(nullptr, dialog, reinterpret_cast<POINT*>(&linkRect), 2);
         auto click = [dialog](LONG x, LONG y) {
             return AboutDialogProc(dialog, WM_LBUTTONDOWN, MK_LBUTTON, MAKELPARAM(x, y));
         };
@@ -201,11 +196,11 @@ TEST_F(AboutTest, OnlyAClickOnTheLinkTextOpensThePage)
         Close(dialog);
     });
     // The hot spot is the control's height and the text's width.
-    EXPECT_EQ(LinkRect.left, HotSpotSeen.left);
-    EXPECT_EQ(LinkRect.top, HotSpotSeen.top);
-    EXPECT_EQ(LinkRect.bottom, HotSpotSeen.bottom);
-    EXPECT_GT(HotSpotSeen.right, HotSpotSeen.left);
-    EXPECT_LT(HotSpotSeen.right, LinkRect.right);
+    EXPECT_EQ(linkRect.left, hotSpotSeen.left);
+    EXPECT_EQ(linkRect.top, hotSpotSeen.top);
+    EXPECT_EQ(linkRect.bottom, hotSpotSeen.bottom);
+    EXPECT_GT(hotSpotSeen.right, hotSpotSeen.left);
+    EXPECT_LT(hotSpotSeen.right, linkRect.right);
     ASSERT_EQ(2u, ShellCalls.size());
     EXPECT_EQ("", ShellCalls[0].verb);
     EXPECT_EQ(LinkAddress, ShellCalls[0].file);
@@ -215,63 +210,58 @@ TEST_F(AboutTest, OnlyAClickOnTheLinkTextOpensThePage)
     EXPECT_EQ(SW_SHOWNORMAL, ShellCalls[0].show);
 }
 
-struct CursorSeen {
-    INT_PTR overLink, besideLink;
-    HCURSOR cursorOverLink;
-} Cursor;
-
 TEST_F(AboutTest, ThePointingHandShowsOnlyOverTheLinkText)
 {
-    ShowAndVisit([](HWND dialog) {
+    struct {
+        INT_PTR overLink, besideLink;
+        HCURSOR cursorOverLink;
+    } cursor = {};
+    ShowAndVisit([&](HWND dialog) {
         auto at = [dialog](LONG x, LONG y) {
             POINT point = {x, y};
             ClientToScreen(dialog, &point);
             SetCursorPos(point.x, point.y);
             return AboutDialogProc(dialog, WM_SETCURSOR, WPARAM(dialog), MAKELPARAM(HTCLIENT, WM_MOUSEMOVE));
         };
-        Cursor.overLink = at(LinkHotSpot.left + 2, LinkHotSpot.top + 2);
-        Cursor.cursorOverLink = GetCursor();
-        Cursor.besideLink = at(LinkHotSpot.right + 2, LinkHotSpot.top + 2);
+        cursor.overLink = at(LinkHotSpot.left + 2, LinkHotSpot.top + 2);
+        cursor.cursorOverLink = GetCursor();
+        cursor.besideLink = at(LinkHotSpot.right + 2, LinkHotSpot.top + 2);
         Close(dialog);
     });
-    EXPECT_EQ(TRUE, Cursor.overLink);
+    EXPECT_EQ(TRUE, cursor.overLink);
     EXPECT_EQ(LoadCursorA(GetModuleHandleA(nullptr), MAKEINTRESOURCEA(IDR_LINK_CURSOR)),
-              Cursor.cursorOverLink);
-    EXPECT_EQ(FALSE, Cursor.besideLink);
+              cursor.cursorOverLink);
+    EXPECT_EQ(FALSE, cursor.besideLink);
 }
-
-int LinkPixels;
 
 TEST_F(AboutTest, TheLinkIsDrawnInDarkBlue)
 {
-    ShowAndVisit([](HWND dialog) {
+    int linkPixels = 0;
+    ShowAndVisit([&](HWND dialog) {
         UpdateWindow(dialog);
         RECT area;
         GetClientRect(LinkControl, &area);
         HDC dc = GetDC(LinkControl);
-        LinkPixels = 0;
         for (int y = 0; y < area.bottom; ++y)
             for (int x = 0; x < area.right; ++x)
-                LinkPixels += GetPixel(dc, x, y) == RGB(0, 0, 192);
+                linkPixels += GetPixel(dc, x, y) == RGB(0, 0, 192);
         ReleaseDC(LinkControl, dc);
         Close(dialog);
     });
-    EXPECT_GT(LinkPixels, 20);
+    EXPECT_GT(linkPixels, 20);
 }
-
-std::vector<HFONT> Fonts;
 
 TEST_F(AboutTest, EachOpeningMakesOneFontAndDeletesIt)
 {
-    Fonts.clear();
+    std::vector<HFONT> fonts;
     for (int i = 0; i < 25; ++i) {
-        ShowAndVisit([](HWND dialog) {
-            Fonts.push_back(LinkFont);
+        ShowAndVisit([&](HWND dialog) {
+            fonts.push_back(LinkFont);
             Close(dialog);
         });
     }
-    ASSERT_EQ(25u, Fonts.size());
-    for (HFONT font : Fonts) {
+    ASSERT_EQ(25u, fonts.size());
+    for (HFONT font : fonts) {
         EXPECT_NE(nullptr, font);
         EXPECT_EQ(0u, GetObjectType(font)); // deleted
     }

@@ -2,76 +2,72 @@
 // and the queue wake it, and WM_QUIT ends it.
 #include <gtest/gtest.h>
 
+#include <algorithm>
+#include <list>
+#include <vector>
+
 #include "app/main_loop.h"
 #include "settings/settings.h"
-#include "tests/support/test_support.h"
+#include "tests/support/files.h"
+#include "tests/support/program.h"
+#include "tests/support/program_state.h"
+#include "tests/support/ui.h"
 #include "watch/scan.h"
 #include "watch/tray.h"
 
 namespace {
 
-// A script of actions at given times, each played by a one-shot thread
-// timer inside the loop under test. One-shot, because every message wakes the
-// loop and starts its rescan delay afresh.
+// An action at a given time, played inside the loop under test by a one-shot
+// thread timer: every tick of a repeating one would wake the loop.
 struct Step {
     DWORD at;
-    void (*action)();
+    std::function<void()> action;
 };
-struct Armed {
-    UINT_PTR timer;
-    void (*action)();
-};
-Armed Pending[8];
 
-void CALLBACK PlayStep(HWND, UINT, UINT_PTR id, DWORD)
+// Runs the loop with the script; returns the loop's result. A loop that the
+// script cannot end fails and is ended 5 s after the last step.
+int RunWith(const std::vector<Step>& steps)
 {
-    KillTimer(nullptr, id);
-    for (Armed& armed : Pending) {
-        if (armed.timer == id) {
-            armed.timer = 0;
-            armed.action();
-        }
+    std::list<ModalVisit> timers;
+    DWORD last = 0;
+    for (const Step& step : steps) {
+        timers.emplace_back(
+            "a step",
+            [&step] {
+                step.action();
+                return true;
+            },
+            INFINITE, step.at);
+        last = std::max(last, step.at);
     }
-}
-
-// Runs the loop with the script; returns the loop's result.
-template <size_t N> int RunWith(const Step (&steps)[N])
-{
-    static_assert(N <= 8, "too many steps");
-    for (size_t i = 0; i < N; ++i)
-        Pending[i] = {SetTimer(nullptr, 0, steps[i].at, PlayStep), steps[i].action};
+    timers.emplace_back(
+        "",
+        [] {
+            ADD_FAILURE() << "the loop did not end";
+            PostQuitMessage(99);
+            return true;
+        },
+        INFINITE, last + 5000);
     return RunMainLoop();
 }
 
-ULONGLONG CpuMilliseconds()
+double OwnCpuMilliseconds()
 {
-    FILETIME created, exited, kernel, user;
-    GetProcessTimes(GetCurrentProcess(), &created, &exited, &kernel, &user);
-    auto ticks = [](FILETIME t) { return (ULONGLONG(t.dwHighDateTime) << 32) | t.dwLowDateTime; };
-    return (ticks(kernel) + ticks(user)) / 10000;
+    return CpuMilliseconds(GetCurrentProcessId());
 }
-
-TempFolder* Folder;
-int SeenState;
-DWORD SeenAt;
 
 void Quit()
 {
     PostQuitMessage(0);
 }
 
-class MainLoopTest : public testing::Test {
+class MainLoopTest : public ProgramTest {
 protected:
     void SetUp() override
     {
-        ResetProgramState();
-        SetUpMainWindow();
-        Folder = &folder;
+        ProgramTest::SetUp();
         lstrcpyA(WatchedFolder, folder.Path().c_str());
-        SeenState = -1;
-        SeenAt = 0;
     }
-    void TearDown() override { ResetProgramState(); }
 
     TempFolder folder;
 };
@@ -81,19 +77,19 @@ TEST_F(MainLoopTest, AChangeInTheFolderIsScannedAtOnceWithTheRescanDelayDisabled
     RescanDelay = 0;
     ScanFolder(1);
     ASSERT_EQ(Empty, CurrentTrayState);
-    const Step steps[] = {
-        {50, [] { Folder->AddFile("arrival.txt"); }},
-        {120, [] { SeenState = CurrentTrayState; }},
-        {140, [] { DeleteFileA((Folder->Path() + "\\arrival.txt").c_str()); }},
-        {220,
-         [] {
-             SeenAt = CurrentTrayState;
-             Quit();
-         }},
-    };
-    EXPECT_EQ(0, RunWith(steps));
-    EXPECT_EQ(NotEmpty, SeenState);
-    EXPECT_EQ(DWORD(Empty), SeenAt);
+    int arrived = -1, left = -1;
+    EXPECT_EQ(0, RunWith({
+                     {50, [&] { folder.AddFile("arrival.txt"); }},
+                     {120, [&] { arrived = CurrentTrayState; }},
+                     {140, [&] { DeleteFileA((folder.Path() + "\\arrival.txt").c_str()); }},
+                     {220,
+                      [&] {
+                          left = CurrentTrayState;
+                          Quit();
+                      }},
+                 }));
+    EXPECT_EQ(NotEmpty, arrived);
+    EXPECT_EQ(Empty, left);
 }
 
 TEST_F(MainLoopTest, WithoutANotificationTheLoopWaitsOnTheQueueAloneAndNeverSpins)
@@ -102,15 +98,16 @@ TEST_F(MainLoopTest, WithoutANotificationTheLoopWaitsOnTheQueueAloneAndNeverSpin
     RescanDelay = 0;
     ScanFolder(1);
     ASSERT_EQ(INVALID_HANDLE_VALUE, ChangeHandle);
-    const ULONGLONG before = CpuMilliseconds();
-    const Step steps[] = {{1000, Quit}};
-    EXPECT_EQ(0, RunWith(steps));
-    EXPECT_LT(CpuMilliseconds() - before, 200u);
+    double before = OwnCpuMilliseconds();
+    EXPECT_EQ(0, RunWith({{1000, Quit}}));
+    EXPECT_LT(OwnCpuMilliseconds() - before, 200.0) << "the loop spun with a missing folder";
     EXPECT_EQ(Unavailable, CurrentTrayState);
 
     // Before the first scan there is no handle at all.
     ChangeHandle = nullptr;
-    EXPECT_EQ(0, RunWith(steps));
+    before = OwnCpuMilliseconds();
+    EXPECT_EQ(0, RunWith({{1000, Quit}}));
+    EXPECT_LT(OwnCpuMilliseconds() - before, 200.0) << "the loop spun before the first scan";
 }
 
 TEST_F(MainLoopTest, AMissingFolderIsFoundAgainAtTheNextTimeOutOfANewlyChosenDelay)
@@ -120,32 +117,28 @@ TEST_F(MainLoopTest, AMissingFolderIsFoundAgainAtTheNextTimeOutOfANewlyChosenDel
     RescanDelay = 0;
     ScanFolder(1);
     ASSERT_EQ(Unavailable, CurrentTrayState);
-    static std::string later;
-    later = missing;
-    const ULONGLONG before = CpuMilliseconds();
+    const double before = OwnCpuMilliseconds();
     // Short (10 s) chosen while the loop runs applies to the very next wait;
     // with Disabled the folder's return would never be seen. The wait after
     // the last step's message ends about 11 s in.
-    const Step steps[] = {
-        {100, [] { SetRescanDelay(1); }},
-        {1000,
-         [] {
-             CreateDirectoryA(later.c_str(), nullptr);
-             CloseHandle(
-                 CreateFileA((later + "\\a.txt").c_str(), GENERIC_WRITE, 0, nullptr, CREATE_NEW, 0, nullptr));
-         }},
-        {1050, [] { SeenState = CurrentTrayState; }},
-        {11800,
-         [] {
-             SeenAt = CurrentTrayState;
-             Quit();
-         }},
-    };
-    EXPECT_EQ(0, RunWith(steps));
-    EXPECT_EQ(Unavailable, SeenState);
-    EXPECT_EQ(DWORD(NotEmpty), SeenAt);
-    EXPECT_LT(CpuMilliseconds() - before, 1000u);
-    RemoveTree(missing);
+    int soon = -1, later = -1;
+    EXPECT_EQ(0, RunWith({
+                     {100, [] { SetRescanDelay(1); }},
+                     {1000,
+                      [&] {
+                          folder.AddFolder("later");
+                          folder.AddFile("later\\a.txt");
+                      }},
+                     {1050, [&] { soon = CurrentTrayState; }},
+                     {11800,
+                      [&] {
+                          later = CurrentTrayState;
+                          Quit();
+                      }},
+                 }));
+    EXPECT_EQ(Unavailable, soon);
+    EXPECT_EQ(NotEmpty, later);
+    EXPECT_LT(OwnCpuMilliseconds() - before, 1000.0);
 }
 
 // Records that a window message was dispatched.

@@ -10,7 +10,10 @@
 #include "resource.h"
 #include "settings/settings.h"
 #include "tests/support/fake_platform.h"
-#include "tests/support/test_support.h"
+#include "tests/support/files.h"
+#include "tests/support/program_state.h"
+#include "tests/support/registry.h"
+#include "tests/support/ui.h"
 #include "ui/about.h"
 #include "ui/tray_menu.h"
 #include "watch/scan.h"
@@ -43,24 +46,6 @@ bool QuitPosted(WPARAM* code = nullptr)
     return true;
 }
 
-void HoldShift(bool down)
-{
-    BYTE keys[256];
-    GetKeyboardState(keys);
-    keys[VK_SHIFT] = down ? 0x80 : 0;
-    SetKeyboardState(keys);
-}
-
-// What a timer saw of a modal operation, and how it answered it.
-struct ModalVisit {
-    bool seen;
-    bool greyed;
-    std::string text;
-    bool menuUp;
-} Visit;
-UINT ModalItem;
-WPARAM ModalAnswer;
-
 BOOL CALLBACK ReadStatic(HWND child, LPARAM text)
 {
     char className[16], buffer[256];
@@ -71,24 +56,30 @@ BOOL CALLBACK ReadStatic(HWND child, LPARAM text)
     return TRUE;
 }
 
-void CALLBACK AnswerDialog(HWND, UINT, UINT_PTR id, DWORD)
-{
-    HWND dialog = FindThreadDialog();
-    if (!dialog)
-        return;
-    KillTimer(nullptr, id);
-    Visit.seen = true;
-    Visit.greyed = IsGreyed(TrayMenu.Handle(), ModalItem);
-    EnumChildWindows(dialog, ReadStatic, LPARAM(&Visit.text));
-    PostMessageA(dialog, WM_COMMAND, ModalAnswer, 0);
-}
+// What was seen of the dialog a command opened, before it was answered.
+struct DialogSeen {
+    bool seen = false;
+    bool greyed = false; // the command's menu item, while the dialog was open
+    std::string text;
+    LRESULT result = -1;
+};
 
-void AnswerNextDialog(UINT item, WPARAM answer)
+// Sends the command and answers the dialog it opens.
+DialogSeen AnswerDialogOf(UINT command, WPARAM answer)
 {
-    Visit = {};
-    ModalItem = item;
-    ModalAnswer = answer;
-    SetTimer(nullptr, 0, 30, AnswerDialog);
+    DialogSeen seen;
+    ModalVisit visit("answering the dialog of command " + std::to_string(command), [&] {
+        HWND dialog = FindThreadDialog();
+        if (!dialog)
+            return false;
+        seen.greyed = IsGreyed(TrayMenu.Handle(), command);
+        EnumChildWindows(dialog, ReadStatic, LPARAM(&seen.text));
+        PostMessageA(dialog, WM_COMMAND, answer, 0);
+        return true;
+    });
+    seen.result = Command(command);
+    seen.seen = visit.Done();
+    return seen;
 }
 
 // Where the watched folder was moved without a scan; only a scan that shows
@@ -103,25 +94,20 @@ bool StateIsNotEmpty()
     return CurrentTrayState == NotEmpty;
 }
 
-class MainWindowTest : public testing::Test {
+class MainWindowTest : public ProgramTest {
 protected:
     void SetUp() override
     {
-        ClearStoredSettings();
-        ResetProgramState();
-        SetUpMainWindow();
-        HoldShift(false);
+        ProgramTest::SetUp();
         lstrcpyA(WatchedFolder, folder.Path().c_str());
         ScanFolder(0);
         while (QuitPosted()) {}
     }
     void TearDown() override
     {
-        HoldShift(false);
         if (IsWindow(MainWindow))
             KillTimer(MainWindow, CLICK_TIMER_ID);
-        ResetProgramState();
-        ClearStoredSettings();
+        ProgramTest::TearDown();
     }
 
     void MoveWithoutScan()
@@ -150,21 +136,24 @@ TEST_F(MainWindowTest, ASingleClickRescansWithCheckingOnceTheDoubleClickTimeIsOv
 
 TEST_F(MainWindowTest, ADoubleClickOpensTheFolderAndRescansWithoutChecking)
 {
-    folder.AddFile("a.txt");
+    MoveWithoutScan();
+    other.AddFile("a.txt");
+    // With no picture for the result, only Checking would refresh the tip.
+    TrayIcons[NotEmpty] = nullptr;
     Click(WM_LBUTTONDOWN);
     Click(WM_LBUTTONUP);
     Click(WM_LBUTTONDBLCLK);
     EXPECT_EQ(NotEmpty, CurrentTrayState); // rescanned at once
+    EXPECT_FALSE(TipShowsMove()) << "Checking was shown";
     Click(WM_LBUTTONUP);
     ASSERT_EQ(1u, ShellCalls.size());
     EXPECT_EQ(nullptr, ShellCalls[0].owner);
     EXPECT_EQ("open", ShellCalls[0].verb);
-    EXPECT_EQ(folder.Path(), ShellCalls[0].file);
+    EXPECT_EQ(other.Path(), ShellCalls[0].file);
     EXPECT_TRUE(ShellCalls[0].nullParameters);
     EXPECT_TRUE(ShellCalls[0].nullDirectory);
     EXPECT_EQ(SW_SHOWNORMAL, ShellCalls[0].show);
     // No single-click rescan follows.
-    MoveWithoutScan();
     PumpMessages(GetDoubleClickTime() + 300);
     EXPECT_FALSE(TipShowsMove());
 }
@@ -194,38 +183,32 @@ TEST_F(MainWindowTest, OtherTrayEventsAndTimersDoNothing)
     EXPECT_EQ(0, Send(WM_QUERYOPEN, 0)); // never restored
 }
 
-// Notes whether the tray menu is up, then closes it, or chooses an item by
-// its mnemonic.
-bool MenuWasUp;
-WPARAM MenuKey;
-void CALLBACK ActOnMenu(HWND, UINT, UINT_PTR id, DWORD)
+// Once the tray menu is up, closes it, or chooses an item by its mnemonic.
+bool ActOnMenu(WPARAM key)
 {
-    HWND menu = FindWindowA("#32768", nullptr);
-    if (!menu || !IsWindowVisible(menu))
-        return;
-    KillTimer(nullptr, id);
-    MenuWasUp = true;
-    if (MenuKey)
-        PostMessageA(menu, WM_KEYDOWN, MenuKey, 0);
+    HWND menu = FindProcessWindow(GetCurrentProcessId(), "#32768", true, 0);
+    if (!menu)
+        return false;
+    if (key)
+        PostMessageA(menu, WM_KEYDOWN, key, 0);
     else
         EndMenu();
+    return true;
 }
 
 TEST_F(MainWindowTest, ARightClickShowsTheTrayMenuAndChoosingAnItemPostsItsCommand)
 {
-    MenuWasUp = false;
-    MenuKey = 0;
-    SetTimer(nullptr, 0, 30, ActOnMenu);
-    Click(WM_RBUTTONUP);
-    EXPECT_TRUE(MenuWasUp);
+    {
+        ModalVisit close("closing the tray menu", [] { return ActOnMenu(0); });
+        Click(WM_RBUTTONUP);
+        EXPECT_TRUE(close.Done());
+    }
     MSG message;
     EXPECT_FALSE(PeekMessageA(&message, MainWindow, WM_COMMAND, WM_COMMAND, PM_NOREMOVE));
 
-    MenuWasUp = false;
-    MenuKey = 'C'; // "&Cancel"
-    SetTimer(nullptr, 0, 30, ActOnMenu);
+    ModalVisit choose("choosing Cancel", [] { return ActOnMenu('C'); }); // "&Cancel"
     ShowTrayMenu();
-    ASSERT_TRUE(MenuWasUp);
+    ASSERT_TRUE(choose.Done());
     ASSERT_TRUE(PeekMessageA(&message, MainWindow, WM_COMMAND, WM_COMMAND, PM_REMOVE));
     EXPECT_EQ(WPARAM(IDM_CANCEL), message.wParam);
     EXPECT_EQ(0, Command(message.wParam));
@@ -248,9 +231,7 @@ TEST_F(MainWindowTest, OptionCommandsSetTheirSettings)
         EXPECT_EQ(0, Command(c.id));
         EXPECT_EQ(c.value, *c.setting) << c.id;
     }
-    DWORD stored = 99;
-    EXPECT_TRUE(ReadStoredNumber(SettingsKeyPath, "Rescan", &stored));
-    EXPECT_EQ(0u, stored);
+    EXPECT_EQ(RawNumber(0), Stored(SettingsKey, "Rescan"));
     EXPECT_TRUE(IsChecked(RescanMenu.Handle(), IDM_RESCAN_DISABLED));
     EXPECT_TRUE(IsChecked(BuzzerMenu.Handle(), IDM_BUZZER_SPEAKER));
 }
@@ -270,11 +251,8 @@ TEST_F(MainWindowTest, TogglesTurnAnyNonZeroValueOffAndThenOn)
         EXPECT_EQ(1, *t.setting) << t.id;
         EXPECT_TRUE(IsChecked(TrayMenu.Handle(), UINT(t.id)));
     }
-    std::string run;
-    EXPECT_TRUE(ReadStoredString(RunKeyPath, "Tarnwick", &run));
-    DWORD hidden = 99;
-    EXPECT_TRUE(ReadStoredNumber(SettingsKeyPath, "See hiddeen files", &hidden));
-    EXPECT_EQ(1u, hidden);
+    EXPECT_NE(Missing, Stored(RunKey, "Tarnwick"));
+    EXPECT_EQ(RawNumber(1), Stored(SettingsKey, "See hiddeen files"));
 }
 
 TEST_F(MainWindowTest, OnlyWholeMenuCommandsAreRecognised)
@@ -305,26 +283,25 @@ TEST_F(MainWindowTest, ExitQuitsWithZeroAndLeavesTheSettings)
     WPARAM code = 99;
     EXPECT_TRUE(QuitPosted(&code));
     EXPECT_EQ(0u, code);
-    DWORD buzzer = 0;
-    EXPECT_TRUE(ReadStoredNumber(SettingsKeyPath, "Buzzer", &buzzer));
+    EXPECT_EQ(RawNumber(1), Stored(SettingsKey, "Buzzer"));
 }
 
 TEST_F(MainWindowTest, AboutIsGreyedWhileItsDialogIsOpen)
 {
-    AnswerNextDialog(IDM_ABOUT, IDOK);
-    EXPECT_EQ(0, Command(IDM_ABOUT));
-    EXPECT_TRUE(Visit.seen);
-    EXPECT_TRUE(Visit.greyed);
+    const DialogSeen about = AnswerDialogOf(IDM_ABOUT, IDOK);
+    EXPECT_EQ(0, about.result);
+    EXPECT_TRUE(about.seen);
+    EXPECT_TRUE(about.greyed);
     EXPECT_FALSE(IsGreyed(TrayMenu.Handle(), IDM_ABOUT));
     EXPECT_EQ(0, AboutOpen);
 }
 
 TEST_F(MainWindowTest, SelectFolderIsGreyedWhileTheBrowserIsOpen)
 {
-    AnswerNextDialog(IDM_SELECT_FOLDER, IDCANCEL);
-    EXPECT_EQ(0, Command(IDM_SELECT_FOLDER));
-    EXPECT_TRUE(Visit.seen);
-    EXPECT_TRUE(Visit.greyed);
+    const DialogSeen browser = AnswerDialogOf(IDM_SELECT_FOLDER, IDCANCEL);
+    EXPECT_EQ(0, browser.result);
+    EXPECT_TRUE(browser.seen);
+    EXPECT_TRUE(browser.greyed);
     EXPECT_FALSE(IsGreyed(TrayMenu.Handle(), IDM_SELECT_FOLDER));
     EXPECT_EQ(folder.Path(), WatchedFolder);
 }
@@ -333,38 +310,31 @@ TEST_F(MainWindowTest, ShiftExitAnsweredNoKeepsRunningAndKeepsTheData)
 {
     LoadSettings();
     SetPermanent(1);
-    HoldShift(true);
-    AnswerNextDialog(IDM_EXIT, IDNO);
-    Command(IDM_EXIT);
-    EXPECT_TRUE(Visit.seen);
-    EXPECT_EQ("Do you wish to uninstall Tarnwick?", Visit.text);
-    EXPECT_TRUE(Visit.greyed);
+    ShiftHeld shift;
+    const DialogSeen question = AnswerDialogOf(IDM_EXIT, IDNO);
+    EXPECT_TRUE(question.seen);
+    EXPECT_EQ("Do you wish to uninstall Tarnwick?", question.text);
+    EXPECT_TRUE(question.greyed);
     EXPECT_FALSE(IsGreyed(TrayMenu.Handle(), IDM_EXIT));
     EXPECT_FALSE(QuitPosted());
-    DWORD buzzer = 0;
-    EXPECT_TRUE(ReadStoredNumber(SettingsKeyPath, "Buzzer", &buzzer));
-    std::string run;
-    EXPECT_TRUE(ReadStoredString(RunKeyPath, "Tarnwick", &run));
+    EXPECT_EQ(RawNumber(1), Stored(SettingsKey, "Buzzer"));
+    EXPECT_NE(Missing, Stored(RunKey, "Tarnwick"));
 }
 
 TEST_F(MainWindowTest, ShiftExitAnsweredYesRemovesTheDataAndQuits)
 {
     LoadSettings();
     SetPermanent(1);
-    HoldShift(true);
-    AnswerNextDialog(IDM_EXIT, IDYES);
-    EXPECT_EQ(0, Command(IDM_EXIT));
-    EXPECT_TRUE(Visit.seen);
+    ShiftHeld shift;
+    const DialogSeen question = AnswerDialogOf(IDM_EXIT, IDYES);
+    EXPECT_EQ(0, question.result);
+    EXPECT_TRUE(question.seen);
     WPARAM code = 99;
     EXPECT_TRUE(QuitPosted(&code));
     EXPECT_EQ(0u, code);
-    HKEY key;
-    EXPECT_NE(ERROR_SUCCESS, RegOpenKeyExA(HKEY_CURRENT_USER, SettingsKeyPath, 0, KEY_READ, &key));
-    ASSERT_EQ(ERROR_SUCCESS,
-              RegOpenKeyExA(HKEY_CURRENT_USER, "Software\\Orrel\\Tarnwick", 0, KEY_READ, &key));
-    RegCloseKey(key);
-    std::string run;
-    EXPECT_FALSE(ReadStoredString(RunKeyPath, "Tarnwick", &run));
+    EXPECT_FALSE(KeyExists(SettingsKey));
+    EXPECT_TRUE(KeyExists("Software\\Orrel\\Tarnwick"));
+    EXPECT_EQ(Missing, Stored(RunKey, "Tarnwick"));
 }
 
 TEST_F(MainWindowTest, CloseFromOutsideDestroysTheWindowAndQuitsWithZero)

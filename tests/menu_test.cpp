@@ -4,7 +4,7 @@
 #include <string>
 
 #include "resource.h"
-#include "tests/support/test_support.h"
+#include "tests/support/ui.h"
 #include "ui/popup_menu.h"
 #include "ui/res_string.h"
 #include "ui/tray_menu.h"
@@ -175,13 +175,6 @@ TEST(PopupMenu, EachMenuIsDestroyedByItsOwnObjectOnly)
     EXPECT_TRUE(IsMenu(bystander.Handle()));
 }
 
-// Cancels the menu as soon as it is up.
-void CALLBACK CancelMenu(HWND, UINT, UINT_PTR id, DWORD)
-{
-    KillTimer(nullptr, id);
-    EndMenu();
-}
-
 TEST(PopupMenu, TrackingReturnsWhenTheMenuClosesAndPostsNull)
 {
     HWND owner =
@@ -189,8 +182,14 @@ TEST(PopupMenu, TrackingReturnsWhenTheMenuClosesAndPostsNull)
     ASSERT_NE(nullptr, owner);
     PopupMenu menu;
     menu.AppendItem(IDM_CANCEL);
-    SetTimer(nullptr, 0, 100, CancelMenu);
+    ModalVisit cancel("cancelling the menu", [] {
+        if (!FindProcessWindow(GetCurrentProcessId(), "#32768", true, 0))
+            return false;
+        EndMenu();
+        return true;
+    });
     menu.TrackAtCursor(owner);
+    EXPECT_TRUE(cancel.Done());
     MSG message;
     EXPECT_TRUE(PeekMessageA(&message, owner, WM_NULL, WM_NULL, PM_REMOVE));
     EXPECT_FALSE(PeekMessageA(&message, owner, WM_COMMAND, WM_COMMAND, PM_REMOVE));

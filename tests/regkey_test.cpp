@@ -4,7 +4,7 @@
 #include <string>
 
 #include "settings/regkey.h"
-#include "tests/support/test_support.h"
+#include "tests/support/registry.h"
 
 namespace {
 
@@ -18,26 +18,11 @@ protected:
     }
     void TearDown() override { RegDeleteTreeA(HKEY_CURRENT_USER, path.c_str()); }
 
-    void Store(const char* name, DWORD type, const void* bytes, DWORD size)
+    void Store(const char* name, DWORD type, const std::string& bytes)
     {
-        ASSERT_EQ(ERROR_SUCCESS, RegSetKeyValueA(HKEY_CURRENT_USER, path.c_str(), name, type, bytes, size));
+        WriteRaw(path.c_str(), name, Raw(type, bytes));
     }
-    // The stored bytes of a value, and its type; empty with type 0 when missing.
-    std::string Stored(const char* name, DWORD* type = nullptr)
-    {
-        char bytes[2048];
-        DWORD storedType = 0, size = sizeof(bytes);
-        HKEY key;
-        if (RegOpenKeyExA(HKEY_CURRENT_USER, path.c_str(), 0, KEY_READ, &key) != ERROR_SUCCESS)
-            return {};
-        if (RegQueryValueExA(key, name, nullptr, &storedType, reinterpret_cast<BYTE*>(bytes), &size) !=
-            ERROR_SUCCESS)
-            size = 0;
-        RegCloseKey(key);
-        if (type)
-            *type = storedType;
-        return std::string(bytes, size);
-    }
+    RawValue Stored(const char* name) { return ::Stored(path.c_str(), name); }
 
     static DWORD Number(const BYTE* data) { return *reinterpret_cast<const DWORD*>(data); }
     static const char* Text(const BYTE* data) { return reinterpret_cast<const char*>(data); }
@@ -51,9 +36,7 @@ TEST_F(RegKeyTest, OpeningCreatesTheKeyAndEveryMissingKeyAboveIt)
     RegKey key(HKEY_CURRENT_USER, deep.c_str());
     EXPECT_EQ(ERROR_SUCCESS, key.status);
     ASSERT_NE(nullptr, key.hkey);
-    HKEY probe;
-    ASSERT_EQ(ERROR_SUCCESS, RegOpenKeyExA(HKEY_CURRENT_USER, deep.c_str(), 0, KEY_READ, &probe));
-    RegCloseKey(probe);
+    EXPECT_TRUE(KeyExists(deep.c_str()));
 }
 
 TEST_F(RegKeyTest, ReadingAMissingValueCreatesItFromTheDefault)
@@ -63,27 +46,23 @@ TEST_F(RegKeyTest, ReadingAMissingValueCreatesItFromTheDefault)
     EXPECT_EQ(1u, Number(key.Exchange(REG_DWORD, "Number", &one, false)));
     EXPECT_EQ(4u, key.size);
     EXPECT_EQ(ERROR_SUCCESS, key.status);
-    DWORD type;
-    EXPECT_EQ(std::string("\1\0\0\0", 4), Stored("Number", &type));
-    EXPECT_EQ(DWORD(REG_DWORD), type);
+    EXPECT_EQ(RawNumber(1), Stored("Number"));
 
     EXPECT_STREQ("", Text(key.Exchange(REG_SZ, "Text", "", false)));
-    EXPECT_EQ(std::string(1, '\0'), Stored("Text", &type));
-    EXPECT_EQ(DWORD(REG_SZ), type);
+    EXPECT_EQ(RawString(""), Stored("Text"));
 }
 
 TEST_F(RegKeyTest, ReadingAStoredValueGivesItAndWritesNothing)
 {
-    const DWORD seven = 7;
-    Store("Number", REG_DWORD, &seven, 4);
-    Store("Text", REG_SZ, "C:\\Data", 8);
+    WriteRaw(path.c_str(), "Number", RawNumber(7));
+    WriteRaw(path.c_str(), "Text", RawString("C:\\Data"));
     RegKey key(HKEY_CURRENT_USER, path.c_str());
     const DWORD fallback = 1;
     EXPECT_EQ(7u, Number(key.Exchange(REG_DWORD, "Number", &fallback, false)));
     EXPECT_STREQ("C:\\Data", Text(key.Exchange(REG_SZ, "Text", "default", false)));
     EXPECT_EQ(8u, key.size);
     EXPECT_EQ(DWORD(REG_SZ), key.type);
-    EXPECT_EQ(std::string("C:\\Data", 8), Stored("Text"));
+    EXPECT_EQ(RawString("C:\\Data"), Stored("Text"));
 }
 
 TEST_F(RegKeyTest, WritingStoresTheStringWithItsZeroAndEveryOtherTypeAsFourBytes)
@@ -91,28 +70,26 @@ TEST_F(RegKeyTest, WritingStoresTheStringWithItsZeroAndEveryOtherTypeAsFourBytes
     RegKey key(HKEY_CURRENT_USER, path.c_str());
     EXPECT_STREQ("abc", Text(key.Exchange(REG_SZ, "Text", "abc", true)));
     EXPECT_EQ(4u, key.size);
-    EXPECT_EQ(std::string("abc", 4), Stored("Text"));
+    EXPECT_EQ(RawString("abc"), Stored("Text"));
 
     const DWORD value = 0x01020304;
     key.Exchange(REG_BINARY, "Binary", &value, true);
-    DWORD type;
-    EXPECT_EQ(std::string("\4\3\2\1", 4), Stored("Binary", &type));
-    EXPECT_EQ(DWORD(REG_BINARY), type);
+    EXPECT_EQ(Raw(REG_BINARY, "\4\3\2\1"), Stored("Binary"));
 }
 
 TEST_F(RegKeyTest, AValueTooLongForTheBufferGivesTheDefaultAndStaysStored)
 {
     const std::string longText(600, 'x');
-    Store("Text", REG_SZ, longText.c_str(), DWORD(longText.size() + 1));
+    WriteRaw(path.c_str(), "Text", RawString(longText));
     RegKey key(HKEY_CURRENT_USER, path.c_str());
     EXPECT_STREQ("fallback", Text(key.Exchange(REG_SZ, "Text", "fallback", false)));
     EXPECT_EQ(ERROR_MORE_DATA, key.status);
     EXPECT_EQ(0u, key.size);
-    EXPECT_EQ(longText + '\0', Stored("Text"));
+    EXPECT_EQ(RawString(longText), Stored("Text"));
 
     // 511 characters and the zero fill the buffer exactly and are read.
     const std::string fitting(511, 'y');
-    Store("Fits", REG_SZ, fitting.c_str(), 512);
+    WriteRaw(path.c_str(), "Fits", RawString(fitting));
     EXPECT_EQ(fitting, Text(key.Exchange(REG_SZ, "Fits", "", false)));
 }
 
@@ -136,7 +113,7 @@ TEST_F(RegKeyTest, AValueOfTheWrongShapeGivesTheDefaultAndIsLeftAlone)
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.what);
-        Store("Value", c.storedType, c.stored.data(), DWORD(c.stored.size()));
+        Store("Value", c.storedType, c.stored);
         RegKey key(HKEY_CURRENT_USER, path.c_str());
         const DWORD fallback = 0x11223344;
         const void* defaultValue = c.wantedType == REG_SZ ? static_cast<const void*>("fallback") : &fallback;
@@ -148,11 +125,10 @@ TEST_F(RegKeyTest, AValueOfTheWrongShapeGivesTheDefaultAndIsLeftAlone)
         EXPECT_NE(ERROR_SUCCESS, key.status);
         EXPECT_EQ(0u, key.size);
         // Reading a string back through the ANSI API may add a zero of its own.
-        DWORD type;
-        const std::string stored = Stored("Value", &type);
-        EXPECT_EQ(c.stored, stored.substr(0, c.stored.size()));
-        EXPECT_LE(stored.size(), c.stored.size() + 1);
-        EXPECT_EQ(c.storedType, type);
+        const RawValue stored = Stored("Value");
+        EXPECT_EQ(c.stored, stored.bytes.substr(0, c.stored.size()));
+        EXPECT_LE(stored.bytes.size(), c.stored.size() + 1);
+        EXPECT_EQ(c.storedType, stored.type);
     }
 }
 
@@ -161,11 +137,11 @@ TEST_F(RegKeyTest, AStringStoredWithoutItsZeroIsReadTerminated)
     RegKey key(HKEY_CURRENT_USER, path.c_str());
     // Leave garbage in the buffer first, so a missing terminator would show.
     key.Exchange(REG_SZ, "Scratch", "QQQQQQQQQQQQQQQQQQQQ", true);
-    Store("Text", REG_SZ, "C:\\Data", 7);
+    Store("Text", REG_SZ, "C:\\Data");
     EXPECT_STREQ("C:\\Data", Text(key.Exchange(REG_SZ, "Text", "", false)));
     EXPECT_EQ(ERROR_SUCCESS, key.status);
 
-    Store("Empty", REG_SZ, "", 0);
+    Store("Empty", REG_SZ, "");
     EXPECT_STREQ("", Text(key.Exchange(REG_SZ, "Empty", "default", false)));
 }
 
@@ -186,8 +162,8 @@ TEST_F(RegKeyTest, AKeyThatCannotBeOpenedReadsDefaultsAndWritesNothing)
 
 TEST_F(RegKeyTest, ValueExistsForAnyTypeAndDoesNotTouchStatus)
 {
-    Store("Empty", REG_SZ, "", 1);
-    Store("Binary", REG_BINARY, "", 0);
+    WriteRaw(path.c_str(), "Empty", RawString(""));
+    Store("Binary", REG_BINARY, "");
     RegKey key(HKEY_CURRENT_USER, path.c_str());
     key.DeleteValue("Missing");
     EXPECT_EQ(ERROR_FILE_NOT_FOUND, key.status);
@@ -199,7 +175,7 @@ TEST_F(RegKeyTest, ValueExistsForAnyTypeAndDoesNotTouchStatus)
 
 TEST_F(RegKeyTest, DeleteValueAnswersWhetherItDeleted)
 {
-    Store("Text", REG_SZ, "a", 2);
+    WriteRaw(path.c_str(), "Text", RawString("a"));
     RegKey key(HKEY_CURRENT_USER, path.c_str());
     EXPECT_TRUE(key.DeleteValue("Text"));
     EXPECT_EQ(ERROR_SUCCESS, key.status);
@@ -215,15 +191,10 @@ TEST_F(RegKeyTest, DeleteKeyRemovesOnlyTheLastKeyOfThePath)
         RegKey create(HKEY_CURRENT_USER, child.c_str());
     }
     EXPECT_TRUE(RegKey::DeleteKey(HKEY_CURRENT_USER, child.c_str()));
-    HKEY probe;
-    EXPECT_NE(ERROR_SUCCESS, RegOpenKeyExA(HKEY_CURRENT_USER, child.c_str(), 0, KEY_READ, &probe));
-    ASSERT_EQ(ERROR_SUCCESS,
-              RegOpenKeyExA(HKEY_CURRENT_USER, (path + "\\Parent").c_str(), 0, KEY_READ, &probe));
-    RegCloseKey(probe);
+    EXPECT_FALSE(KeyExists(child.c_str()));
+    EXPECT_TRUE(KeyExists((path + "\\Parent").c_str()));
     EXPECT_FALSE(RegKey::DeleteKey(HKEY_CURRENT_USER, child.c_str()));
-    ASSERT_EQ(ERROR_SUCCESS,
-              RegOpenKeyExA(HKEY_CURRENT_USER, (path + "\\Parent").c_str(), 0, KEY_READ, &probe));
-    RegCloseKey(probe);
+    EXPECT_TRUE(KeyExists((path + "\\Parent").c_str()));
 }
 
 TEST_F(RegKeyTest, DestructionClosesTheKey)

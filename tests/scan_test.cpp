@@ -4,21 +4,20 @@
 
 #include "settings/settings.h"
 #include "tests/support/fake_platform.h"
-#include "tests/support/test_support.h"
+#include "tests/support/files.h"
+#include "tests/support/program_state.h"
 #include "watch/scan.h"
 #include "watch/tray.h"
 
 namespace {
 
-class ScanTest : public testing::Test {
+class ScanTest : public ProgramTest {
 protected:
     void SetUp() override
     {
-        ResetProgramState();
-        SetUpMainWindow();
+        ProgramTest::SetUp();
         Watch(folder.Path());
     }
-    void TearDown() override { ResetProgramState(); }
 
     static void Watch(const std::string& path) { lstrcpyA(WatchedFolder, path.c_str()); }
     static void Count(int hidden, int subfolders)
@@ -224,12 +223,17 @@ TEST_F(ScanTest, EveryScanReplacesTheNotificationItFound)
         const HANDLE previous = ChangeHandle;
         ASSERT_NE(INVALID_HANDLE_VALUE, previous);
         ASSERT_NE(nullptr, previous);
+        // The old notification has fired; only a fresh one waits again.
+        const std::string file = folder.AddFile(("f" + std::to_string(i)).c_str());
+        ASSERT_EQ(WAIT_OBJECT_0, WaitForSingleObject(previous, 1000));
         ScanFolder(i % 2);
         // The old handle was closed: it is either gone or reused for the new one.
         if (ChangeHandle != previous) {
             EXPECT_EQ(WAIT_FAILED, WaitForSingleObject(previous, 0));
         }
         EXPECT_EQ(WAIT_TIMEOUT, WaitForSingleObject(ChangeHandle, 0));
+        DeleteFileA(file.c_str());
+        ASSERT_EQ(WAIT_OBJECT_0, WaitForSingleObject(ChangeHandle, 1000));
     }
 }
 

@@ -1,73 +1,51 @@
 // The settings against the real registry and the real menus.
 #include <gtest/gtest.h>
 
-#include <algorithm>
-
 #include "resource.h"
 #include "settings/settings.h"
-#include "tests/support/test_support.h"
+#include "tests/support/files.h"
+#include "tests/support/program_state.h"
+#include "tests/support/registry.h"
+#include "tests/support/ui.h"
 #include "ui/tray_menu.h"
 #include "watch/tray.h"
 
 namespace {
 
-class SettingsTest : public testing::Test {
+class SettingsTest : public ProgramTest {
 protected:
-    void SetUp() override
-    {
-        ClearStoredSettings();
-        ResetProgramState();
-        SetUpMainWindow();
-    }
-    void TearDown() override
-    {
-        ResetProgramState();
-        ClearStoredSettings();
-    }
-
-    static DWORD Stored(const char* name)
-    {
-        DWORD value = 0xDEADBEEF;
-        EXPECT_TRUE(ReadStoredNumber(SettingsKeyPath, name, &value)) << name;
-        return value;
-    }
-    static bool RunValueExists()
-    {
-        std::string value;
-        return ReadStoredString(RunKeyPath, "Tarnwick", &value);
-    }
+    static RawValue Setting(const char* name) { return Stored(SettingsKey, name); }
+    static bool RunValueExists() { return Stored(RunKey, "Tarnwick") != Missing; }
 };
 
 TEST_F(SettingsTest, AFirstStartStoresEveryDefault)
 {
     LoadSettings();
-    std::string folder = "unset";
-    EXPECT_TRUE(ReadStoredString(SettingsKeyPath, "Folder", &folder));
-    EXPECT_EQ("", folder);
-    EXPECT_EQ(1u, Stored("Buzzer"));
-    EXPECT_EQ(0u, Stored("Rescan"));
-    EXPECT_EQ(1u, Stored("See hiddeen files"));
-    EXPECT_EQ(1u, Stored("See subfolders"));
+    EXPECT_EQ(RawString(""), Setting("Folder"));
+    EXPECT_EQ(RawNumber(1), Setting("Buzzer"));
+    EXPECT_EQ(RawNumber(0), Setting("Rescan"));
+    EXPECT_EQ(RawNumber(1), Setting("See hiddeen files"));
+    EXPECT_EQ(RawNumber(1), Setting("See subfolders"));
     EXPECT_EQ(1, Permanent);
     EXPECT_FALSE(RunValueExists()); // the Run key is not read or written yet
 }
 
 TEST_F(SettingsTest, LaterStartsTakeStartingWithWindowsFromTheRunValue)
 {
-    WriteStoredString(SettingsKeyPath, "Folder", "C:\\Data");
+    WriteString(SettingsKey, "Folder", "C:\\Data");
     LoadSettings();
     EXPECT_EQ(0, Permanent);
     EXPECT_STREQ("C:\\Data", WatchedFolder);
 
     Permanent = 1;
-    WriteStoredString(RunKeyPath, "Tarnwick", "anything");
+    WriteString(RunKey, "Tarnwick", "anything");
     LoadSettings();
     EXPECT_EQ(1, Permanent);
 }
 
 TEST_F(SettingsTest, WithoutAFolderValueTheRunValueIsNotConsulted)
 {
-    WriteStoredNumber(SettingsKeyPath, "Buzzer", 2);
+    WriteNumber(SettingsKey, "Buzzer", 2);
     LoadSettings();
     EXPECT_EQ(1, Permanent);
     EXPECT_EQ(2, BuzzerMode);
@@ -75,11 +53,11 @@ TEST_F(SettingsTest, WithoutAFolderValueTheRunValueIsNotConsulted)
 
 TEST_F(SettingsTest, StoredValuesAreReadAsTheyStand)
 {
-    WriteStoredString(SettingsKeyPath, "Folder", "C:\\Data");
-    WriteStoredNumber(SettingsKeyPath, "Buzzer", 7);
-    WriteStoredNumber(SettingsKeyPath, "Rescan", 9);
-    WriteStoredNumber(SettingsKeyPath, "See hiddeen files", 0);
-    WriteStoredNumber(SettingsKeyPath, "See subfolders", 4);
+    WriteString(SettingsKey, "Folder", "C:\\Data");
+    WriteNumber(SettingsKey, "Buzzer", 7);
+    WriteNumber(SettingsKey, "Rescan", 9);
+    WriteNumber(SettingsKey, "See hiddeen files", 0);
+    WriteNumber(SettingsKey, "See subfolders", 4);
     LoadSettings();
     EXPECT_EQ(7, BuzzerMode);
     EXPECT_EQ(9, RescanDelay);
@@ -90,26 +68,22 @@ TEST_F(SettingsTest, StoredValuesAreReadAsTheyStand)
 TEST_F(SettingsTest, AnOverlongFolderIsNotReadAndStaysStored)
 {
     const std::string overlong(600, 'f');
-    WriteStoredString(SettingsKeyPath, "Folder", overlong.c_str());
+    WriteString(SettingsKey, "Folder", overlong);
     lstrcpyA(WatchedFolder, "");
     LoadSettings();
     EXPECT_STREQ("", WatchedFolder);
-    std::string stored;
-    EXPECT_TRUE(ReadStoredString(SettingsKeyPath, "Folder", &stored));
-    EXPECT_EQ(overlong, stored);
+    EXPECT_EQ(RawString(overlong), Setting("Folder"));
 }
 
 TEST_F(SettingsTest, ValuesOfTheWrongTypeReadAsDefaultsAndAreLeftAlone)
 {
-    WriteStoredNumber(SettingsKeyPath, "Folder", 5);
-    WriteStoredString(SettingsKeyPath, "Buzzer", "2");
+    WriteNumber(SettingsKey, "Folder", 5);
+    WriteString(SettingsKey, "Buzzer", "2");
     LoadSettings();
     EXPECT_STREQ("", WatchedFolder);
     EXPECT_EQ(1, BuzzerMode);
-    DWORD folder = 0;
-    EXPECT_TRUE(ReadStoredNumber(SettingsKeyPath, "Folder", &folder));
-    std::string buzzer;
-    EXPECT_TRUE(ReadStoredString(SettingsKeyPath, "Buzzer", &buzzer));
+    EXPECT_EQ(RawNumber(5), Setting("Folder"));
+    EXPECT_EQ(RawString("2"), Setting("Buzzer"));
 }
 
 TEST_F(SettingsTest, TheRescanDelayIsStoredMarkedAndScanned)
@@ -118,21 +92,21 @@ TEST_F(SettingsTest, TheRescanDelayIsStoredMarkedAndScanned)
     for (int index = 0; index < 4; ++index) {
         CurrentTrayState = -1;
         SetRescanDelay(index);
-        EXPECT_EQ(DWORD(index), Stored("Rescan"));
+        EXPECT_EQ(RawNumber(index), Setting("Rescan"));
         for (int other = 0; other < 4; ++other)
             EXPECT_EQ(other == index, IsChecked(RescanMenu.Handle(), IDM_RESCAN_DISABLED + other));
         EXPECT_NE(-1, CurrentTrayState) << "no scan";
-        EXPECT_EQ(RescanDelayTable[index], RescanTimeout());
+        // Disabled, Short (10 s), Normal (1 min), Long (10 min).
+        const DWORD timeouts[] = {INFINITE, 10000, 60000, 600000};
+        EXPECT_EQ(timeouts[index], RescanTimeout());
     }
-    const DWORD expected[] = {INFINITE, 10000, 60000, 600000};
-    EXPECT_TRUE(std::equal(expected, expected + 4, RescanDelayTable));
 }
 
 TEST_F(SettingsTest, ARescanDelayOutsideTheTableIsStoredUnmarkedAndWaitsForever)
 {
     for (int index : {4, -1, 1000}) {
         SetRescanDelay(index);
-        EXPECT_EQ(DWORD(index), Stored("Rescan"));
+        EXPECT_EQ(RawNumber(index), Setting("Rescan"));
         for (UINT id = IDM_RESCAN_DISABLED; id <= IDM_RESCAN_LONG; ++id)
             EXPECT_FALSE(IsChecked(RescanMenu.Handle(), id));
         EXPECT_EQ(INFINITE, RescanTimeout());
@@ -143,7 +117,7 @@ TEST_F(SettingsTest, TheBuzzerIsStoredAndMarkedWithoutAScan)
 {
     for (int mode : {0, 1, 2, 3}) {
         SetBuzzer(mode);
-        EXPECT_EQ(DWORD(mode), Stored("Buzzer"));
+        EXPECT_EQ(RawNumber(mode), Setting("Buzzer"));
         for (int other = 0; other < 3; ++other)
             EXPECT_EQ(other == mode, IsChecked(BuzzerMenu.Handle(), IDM_BUZZER_QUIET + other));
     }
@@ -158,21 +132,21 @@ TEST_F(SettingsTest, TheCountingOptionsAreStoredMarkedAndRescan)
     lstrcpyA(WatchedFolder, folder.Path().c_str());
     ShowSubfolders = 0;
     SetShowHidden(0);
-    EXPECT_EQ(0u, Stored("See hiddeen files"));
+    EXPECT_EQ(RawNumber(0), Setting("See hiddeen files"));
     EXPECT_FALSE(IsChecked(TrayMenu.Handle(), IDM_HIDDEN));
     EXPECT_EQ(Empty, CurrentTrayState);
     SetShowHidden(3);
-    EXPECT_EQ(3u, Stored("See hiddeen files"));
+    EXPECT_EQ(RawNumber(3), Setting("See hiddeen files"));
     EXPECT_TRUE(IsChecked(TrayMenu.Handle(), IDM_HIDDEN));
     EXPECT_EQ(NotEmpty, CurrentTrayState);
 
     SetShowHidden(0);
     SetShowSubfolders(1);
-    EXPECT_EQ(1u, Stored("See subfolders"));
+    EXPECT_EQ(RawNumber(1), Setting("See subfolders"));
     EXPECT_TRUE(IsChecked(TrayMenu.Handle(), IDM_SUBFOLDERS));
     EXPECT_EQ(NotEmpty, CurrentTrayState);
     SetShowSubfolders(0);
-    EXPECT_EQ(0u, Stored("See subfolders"));
+    EXPECT_EQ(RawNumber(0), Setting("See subfolders"));
     EXPECT_FALSE(IsChecked(TrayMenu.Handle(), IDM_SUBFOLDERS));
     EXPECT_EQ(Empty, CurrentTrayState);
 }
@@ -180,11 +154,15 @@ TEST_F(SettingsTest, TheCountingOptionsAreStoredMarkedAndRescan)
 TEST_F(SettingsTest, StartingWithWindowsWritesOrDeletesTheRunValue)
 {
     SetPermanent(1);
-    std::string run;
-    ASSERT_TRUE(ReadStoredString(RunKeyPath, "Tarnwick", &run));
-    const std::string path = ProgramPath();
-    // Quoted exactly when the command line was, so a path with spaces stays whole.
-    EXPECT_EQ(GetCommandLineA()[0] == '"' ? "\"" + path + "\"" : path, run);
+    const RawValue run = Stored(RunKey, "Tarnwick");
+    // The path as the command line gives it, quoted exactly when the command
+    // line was, so a path with spaces stays whole. CTest starts this program
+    // unquoted, and the whole line stands for its path; the real program's
+    // quoted start is checked end to end.
+    const std::string commandLine = GetCommandLineA();
+    const size_t closing = commandLine[0] == '"' ? commandLine.find('"', 1) : std::string::npos;
+    EXPECT_EQ(RawString(closing == std::string::npos ? commandLine : commandLine.substr(0, closing + 1)),
+              run);
     EXPECT_TRUE(IsChecked(TrayMenu.Handle(), IDM_PERMANENT));
     EXPECT_EQ(-1, CurrentTrayState);
 
@@ -200,11 +178,8 @@ TEST_F(SettingsTest, RemovingDeletesTheKeyAndRunValueButKeepsTheParents)
     LoadSettings();
     SetPermanent(1);
     RemoveSettings();
-    HKEY key;
-    EXPECT_NE(ERROR_SUCCESS, RegOpenKeyExA(HKEY_CURRENT_USER, SettingsKeyPath, 0, KEY_READ, &key));
-    ASSERT_EQ(ERROR_SUCCESS,
-              RegOpenKeyExA(HKEY_CURRENT_USER, "Software\\Orrel\\Tarnwick", 0, KEY_READ, &key));
-    RegCloseKey(key);
+    EXPECT_FALSE(KeyExists(SettingsKey));
+    EXPECT_TRUE(KeyExists("Software\\Orrel\\Tarnwick"));
     EXPECT_FALSE(RunValueExists());
     RemoveSettings(); // nothing left to remove
 }
@@ -226,7 +201,11 @@ TEST(ProgramPath, TakesThePathFromTheCommandLine)
     };
     for (const auto& c : cases)
         EXPECT_EQ(c.path, PathFromCommandLine(c.commandLine)) << c.commandLine;
-    EXPECT_EQ(PathFromCommandLine(GetCommandLineA()), ProgramPath());
+    // This very program's command line begins with its file.
+    char self[MAX_PATH] = "";
+    GetModuleFileNameA(nullptr, self, sizeof(self));
+    EXPECT_EQ(0, lstrcmpiA(self, std::string(ProgramPath()).substr(0, lstrlenA(self)).c_str()))
+        << ProgramPath();
 }
 
 } // namespace

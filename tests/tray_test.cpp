@@ -4,20 +4,18 @@
 #include "app/main_loop.h"
 #include "settings/settings.h"
 #include "tests/support/screen.h"
-#include "tests/support/test_support.h"
+#include "tests/support/program_state.h"
 #include "watch/tray.h"
 
 namespace {
 
-class TrayTest : public testing::Test {
+class TrayTest : public ProgramTest {
 protected:
     void SetUp() override
     {
-        ResetProgramState();
-        SetUpMainWindow();
+        ProgramTest::SetUp();
         lstrcpyA(WatchedFolder, "C:\\Watched");
     }
-    void TearDown() override { ResetProgramState(); }
 };
 
 // The first NOTIFYICONDATAA layout, up to the end of its 64-byte tip, which

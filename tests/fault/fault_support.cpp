@@ -2,9 +2,8 @@
 
 #include <gtest/gtest.h>
 
-#include <shellapi.h>
-
 #include <cstdio>
+#include <map>
 #include <cstdlib>
 #include <vector>
 
@@ -17,107 +16,6 @@ bool SoakRun()
 int Rounds(int normal, int soak)
 {
     return SoakRun() ? soak : normal;
-}
-
-RawValue Raw(DWORD type, const std::string& bytes)
-{
-    RawValue value;
-    value.type = type;
-    value.bytes = bytes;
-    return value;
-}
-
-RawValue RawNumber(DWORD number)
-{
-    return Raw(REG_DWORD, std::string(reinterpret_cast<const char*>(&number), sizeof(number)));
-}
-
-RawValue RawString(const std::string& text)
-{
-    return Raw(REG_SZ, std::string(text.c_str(), text.size() + 1));
-}
-
-std::string Show(const RawValue& value)
-{
-    char head[64];
-    std::snprintf(head, sizeof(head), "type %lu, %u bytes:", value.type, unsigned(value.bytes.size()));
-    std::string text = head;
-    for (size_t i = 0; i < value.bytes.size() && i < 24; ++i) {
-        char byte[4];
-        std::snprintf(byte, sizeof(byte), " %02x", unsigned(static_cast<unsigned char>(value.bytes[i])));
-        text += byte;
-    }
-    if (value.bytes.size() > 24)
-        text += " ...";
-    return text;
-}
-
-void WriteRaw(const char* key, const char* name, const RawValue& value)
-{
-    HKEY handle;
-    if (RegCreateKeyExA(HKEY_CURRENT_USER, key, 0, nullptr, 0, KEY_ALL_ACCESS, nullptr, &handle, nullptr) !=
-        ERROR_SUCCESS)
-        return;
-    RegSetValueExA(handle, name, 0, value.type, reinterpret_cast<const BYTE*>(value.bytes.data()),
-                   DWORD(value.bytes.size()));
-    RegCloseKey(handle);
-}
-
-bool ReadRaw(const char* key, const char* name, RawValue* value)
-{
-    HKEY handle;
-    if (RegOpenKeyExA(HKEY_CURRENT_USER, key, 0, KEY_READ, &handle) != ERROR_SUCCESS)
-        return false;
-    std::vector<BYTE> buffer(70000);
-    DWORD type = 0, size = DWORD(buffer.size());
-    const LONG status = RegQueryValueExA(handle, name, nullptr, &type, buffer.data(), &size);
-    RegCloseKey(handle);
-    if (status != ERROR_SUCCESS)
-        return false;
-    value->type = type;
-    value->bytes.assign(reinterpret_cast<const char*>(buffer.data()), size);
-    return true;
-}
-
-bool WaitForValue(const char* key, const char* name, const RawValue& expected, DWORD timeout)
-{
-    const DWORD start = GetTickCount();
-    for (;;) {
-        RawValue stored;
-        if (ReadRaw(key, name, &stored) && stored == expected)
-            return true;
-        if (GetTickCount() - start >= timeout)
-            return false;
-        Sleep(20);
-    }
-}
-
-void DeleteValue(const char* key, const char* name)
-{
-    HKEY handle;
-    if (RegOpenKeyExA(HKEY_CURRENT_USER, key, 0, KEY_ALL_ACCESS, &handle) != ERROR_SUCCESS)
-        return;
-    RegDeleteValueA(handle, name);
-    RegCloseKey(handle);
-}
-
-std::map<std::string, RawValue> Snapshot(const char* key)
-{
-    std::map<std::string, RawValue> values;
-    HKEY handle;
-    if (RegOpenKeyExA(HKEY_CURRENT_USER, key, 0, KEY_READ, &handle) != ERROR_SUCCESS)
-        return values;
-    std::vector<BYTE> buffer(70000);
-    for (DWORD index = 0;; ++index) {
-        char name[16384];
-        DWORD nameLength = sizeof(name), type = 0, size = DWORD(buffer.size());
-        if (RegEnumValueA(handle, index, name, &nameLength, nullptr, &type, buffer.data(), &size) !=
-            ERROR_SUCCESS)
-            break;
-        values[name] = Raw(type, std::string(reinterpret_cast<const char*>(buffer.data()), size));
-    }
-    RegCloseKey(handle);
-    return values;
 }
 
 namespace {
@@ -375,30 +273,6 @@ bool GdiObjectAlive(DWORD processId, HANDLE object)
     return entry.type != 0 && entry.unique == HIWORD(ULONG_PTR(object));
 }
 
-double CpuMilliseconds(DWORD processId)
-{
-    HANDLE process = OpenProcess(PROCESS_QUERY_INFORMATION, FALSE, processId);
-    FILETIME created, ended, kernel, user;
-    double ms = -1;
-    if (process && GetProcessTimes(process, &created, &ended, &kernel, &user)) {
-        ULARGE_INTEGER k, u;
-        k.LowPart = kernel.dwLowDateTime;
-        k.HighPart = kernel.dwHighDateTime;
-        u.LowPart = user.dwLowDateTime;
-        u.HighPart = user.dwHighDateTime;
-        ms = double(k.QuadPart + u.QuadPart) / 10000.0;
-    }
-    if (process)
-        CloseHandle(process);
-    return ms;
-}
-
-bool Responds(HWND window, DWORD timeout)
-{
-    DWORD_PTR result = 0;
-    return window && SendMessageTimeoutA(window, WM_NULL, 0, 0, SMTO_ABORTIFHUNG, timeout, &result) != 0;
-}
-
 std::string UnixPath(const std::string& windowsPath)
 {
     typedef char*(CDECL * ToUnix)(const WCHAR*);
@@ -451,20 +325,6 @@ bool RunUnix(const std::string& script, DWORD timeout)
     return finished;
 }
 
-void ClickIcon(HWND window)
-{
-    PostMessageA(window, WM_USER + 1, 110, WM_LBUTTONDOWN);
-}
-
-void DropIcon(HWND window)
-{
-    NOTIFYICONDATAA icon = {};
-    icon.cbSize = NOTIFYICONDATAA_V1_SIZE;
-    icon.hWnd = window;
-    icon.uID = 110;
-    Shell_NotifyIconA(NIM_DELETE, &icon);
-}
-
 TrayPicture Truth(const std::string& folder, bool hidden, bool subfolders)
 {
     if (folder.empty())
@@ -485,33 +345,4 @@ TrayPicture Truth(const std::string& folder, bool hidden, bool subfolders)
     } while (!found && FindNextFileA(listing, &entry));
     FindClose(listing);
     return found ? TrayPicture::NotEmpty : TrayPicture::Empty;
-}
-
-bool RemoveTree(const std::string& path)
-{
-    const DWORD attributes = GetFileAttributesA(path.c_str());
-    if (attributes == INVALID_FILE_ATTRIBUTES)
-        return true;
-    SetFileAttributesA(path.c_str(), FILE_ATTRIBUTE_NORMAL);
-    if (!(attributes & FILE_ATTRIBUTE_DIRECTORY))
-        return DeleteFileA(path.c_str()) != 0;
-    WIN32_FIND_DATAA entry;
-    HANDLE listing = FindFirstFileA((path + "\\*").c_str(), &entry);
-    if (listing != INVALID_HANDLE_VALUE) {
-        do {
-            const std::string name = entry.cFileName;
-            if (name != "." && name != "..")
-                RemoveTree(path + "\\" + name);
-        } while (FindNextFileA(listing, &entry));
-        FindClose(listing);
-    }
-    return RemoveDirectoryA(path.c_str()) != 0;
-}
-
-bool WatchingProgram::Open()
-{
-    if (!Start())
-        return false;
-    window = WaitForWindow();
-    return window && Responds(window);
 }

@@ -16,16 +16,16 @@ protected:
     void TearDown() override { ClearSettings(); }
 };
 
-std::string Name(const ScratchFolder& folder, int i)
+std::string Name(const TempFolder& folder, int i)
 {
     return folder.Path() + "\\f" + std::to_string(i);
 }
 
 TEST_F(LoadFault, ThousandsOfChangesEndInTheTruthAndLeakNothing)
 {
-    ScratchFolder folder;
+    TempFolder folder;
     WriteString(SettingsKey, "Folder", folder.Path());
-    WatchingProgram program;
+    RunningProgram program;
     ASSERT_TRUE(program.Open());
     ASSERT_EQ(TrayPicture::Empty, WaitForTrayPicture(TrayPicture::Empty));
 
@@ -39,7 +39,7 @@ TEST_F(LoadFault, ThousandsOfChangesEndInTheTruthAndLeakNothing)
                 if (random() % 8 == 0)
                     CreateDirectoryA(Name(folder, i).c_str(), nullptr);
                 else
-                    folder.Add(("f" + std::to_string(i)).c_str());
+                    folder.AddFile(("f" + std::to_string(i)).c_str());
             }
             for (int i = 0; i < burst; ++i)
                 RemoveTree(Name(folder, i));
@@ -47,11 +47,17 @@ TEST_F(LoadFault, ThousandsOfChangesEndInTheTruthAndLeakNothing)
             cycles += burst;
         }
     };
-    // Ends a stretch of churn with the folder empty or not, and checks the
-    // icon comes to show which.
+    // Ends a stretch of churn by adding a last entry or taking it away, turn
+    // about, and checks the icon comes to show the folder as it is. The churn
+    // leaves the folder as it found it, so the picture to come is never the
+    // one shown before the stretch; and as the folder is never empty while
+    // the last entry is in it, Empty after taking it away shows the program
+    // has caught up with everything.
+    bool leftOver = false;
     auto settle = [&](const char* what) {
-        if (random() % 2)
-            folder.Add("left-over");
+        leftOver = !leftOver;
+        if (leftOver)
+            folder.AddFile("left-over");
         else
             DeleteFileA((folder.Path() + "\\left-over").c_str());
         const TrayPicture truth = Truth(folder.Path());
@@ -62,8 +68,7 @@ TEST_F(LoadFault, ThousandsOfChangesEndInTheTruthAndLeakNothing)
     // Warm-up: whatever the first scans and sounds load once.
     churn(100);
     settle("warm-up");
-    DeleteFileA((folder.Path() + "\\left-over").c_str());
-    ASSERT_EQ(TrayPicture::Empty, WaitForTrayPicture(TrayPicture::Empty));
+    settle("warm-up");
     const int warmCycles = cycles;
     const Usage before = Measure(program.ProcessId());
 
@@ -76,7 +81,8 @@ TEST_F(LoadFault, ThousandsOfChangesEndInTheTruthAndLeakNothing)
     }
     const DWORD churnMs = GetTickCount() - start;
 
-    DeleteFileA((folder.Path() + "\\left-over").c_str());
+    if (leftOver)
+        settle("the end");
     ASSERT_EQ(TrayPicture::Empty, WaitForTrayPicture(TrayPicture::Empty));
     const Usage after = Measure(program.ProcessId());
     std::printf("%d create/delete cycles in %lu ms\n", cycles - warmCycles, churnMs);
@@ -85,11 +91,22 @@ TEST_F(LoadFault, ThousandsOfChangesEndInTheTruthAndLeakNothing)
     EXPECT_EQ(0u, program.Exit());
 }
 
+using Copies = std::vector<std::unique_ptr<RunningProgram>>;
+
+void StartCopies(Copies* started, int copies)
+{
+    for (int i = 0; i < copies; ++i) {
+        started->emplace_back(new RunningProgram);
+        ASSERT_TRUE(started->back()->Start());
+    }
+}
+
 // Copies started together: exactly one stays, the rest end with 0 quickly,
-// and the registry holds what the one that stayed wrote.
+// and the registry holds what the one that stayed wrote. Copies started
+// later end without touching it.
 TEST_F(LoadFault, ManyCopiesStartedAtOnceLeaveExactlyOne)
 {
-    ScratchFolder folder;
+    TempFolder folder;
     const int rounds = Rounds(2, 20);
     const int copies = 10;
     for (int round = 0; round < rounds; ++round) {
@@ -103,11 +120,8 @@ TEST_F(LoadFault, ManyCopiesStartedAtOnceLeaveExactlyOne)
         WriteString(RunKey, "Tarnwick", "stale");
         auto expected = Snapshot(SettingsKey);
 
-        std::vector<std::unique_ptr<RunningProgram>> started;
-        for (int i = 0; i < copies; ++i) {
-            started.emplace_back(new RunningProgram);
-            ASSERT_TRUE(started.back()->Start());
-        }
+        Copies started;
+        ASSERT_NO_FATAL_FAILURE(StartCopies(&started, copies));
         // All but one end on their own, and soon.
         const DWORD start = GetTickCount();
         int exited = 0;
@@ -139,19 +153,26 @@ TEST_F(LoadFault, ManyCopiesStartedAtOnceLeaveExactlyOne)
         ASSERT_TRUE(Responds(window));
         EXPECT_EQ(TrayPicture::Empty, WaitForTrayPicture(TrayPicture::Empty));
         EXPECT_EQ(expected, Snapshot(SettingsKey));
-        std::string run;
-        EXPECT_TRUE(ReadString(RunKey, "Tarnwick", &run));
-        EXPECT_EQ("\"" + ProgramFile() + "\"", run);
+        EXPECT_EQ(RawString("\"" + ProgramFile() + "\""), Stored(RunKey, "Tarnwick"));
+
+        // A start would rewrite a number stored as a string and store a
+        // missing one; copies that find one running must not start.
+        WriteRaw(SettingsKey, "Buzzer", RawString("2"));
+        DeleteValue(SettingsKey, "Rescan");
+        const auto spoiled = Snapshot(SettingsKey);
+        Copies later;
+        ASSERT_NO_FATAL_FAILURE(StartCopies(&later, copies));
+        for (auto& copy : later)
+            EXPECT_EQ(0u, copy->WaitForExit());
+        EXPECT_EQ(spoiled, Snapshot(SettingsKey));
+        EXPECT_TRUE(survivor->Running());
         EXPECT_EQ(0u, survivor->Exit());
     }
 
     // At a first start the one that stays asks for a folder.
     ClearSettings();
-    std::vector<std::unique_ptr<RunningProgram>> started;
-    for (int i = 0; i < copies; ++i) {
-        started.emplace_back(new RunningProgram);
-        ASSERT_TRUE(started.back()->Start());
-    }
+    Copies started;
+    ASSERT_NO_FATAL_FAILURE(StartCopies(&started, copies));
     RunningProgram* asking = nullptr;
     int running = 0;
     for (auto& copy : started) {
@@ -166,7 +187,7 @@ TEST_F(LoadFault, ManyCopiesStartedAtOnceLeaveExactlyOne)
     ASSERT_EQ(1, running);
     HWND browser = asking->WaitForDialog();
     ASSERT_NE(nullptr, browser);
-    AnswerBrowser(browser, "");
+    EXPECT_TRUE(AnswerBrowser(browser, ""));
     EXPECT_EQ(0u, asking->WaitForExit());
     const auto stored = Snapshot(SettingsKey);
     EXPECT_EQ(5u, stored.size());

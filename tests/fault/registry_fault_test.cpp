@@ -58,7 +58,7 @@ protected:
     // folder holds under the settings it should have read, and ends it.
     void StartAndExit(TrayPicture expected)
     {
-        WatchingProgram program;
+        RunningProgram program;
         ASSERT_TRUE(program.Open());
         EXPECT_EQ(expected, WaitForTrayPicture(expected));
         EXPECT_EQ(0u, program.Exit());
@@ -72,19 +72,17 @@ protected:
         ASSERT_TRUE(program.Start());
         HWND browser = program.WaitForDialog();
         ASSERT_NE(nullptr, browser);
-        AnswerBrowser(browser, "");
+        EXPECT_TRUE(AnswerBrowser(browser, ""));
         EXPECT_EQ(0u, program.WaitForExit());
     }
 
     void ExpectNumber(const char* name, DWORD expected, const char* why)
     {
-        RawValue stored;
         WaitForValue(SettingsKey, name, RawNumber(expected));
-        ASSERT_TRUE(ReadRaw(SettingsKey, name, &stored)) << name << why;
-        EXPECT_EQ(RawNumber(expected), stored) << name << why << ": " << Show(stored);
+        EXPECT_EQ(RawNumber(expected), Stored(SettingsKey, name)) << name << why;
     }
 
-    ScratchFolder folder;
+    TempFolder folder;
 };
 
 TEST_F(RegistryFault, NumbersOfTheWrongTypeOrLengthReadAsDefaults)
@@ -126,7 +124,7 @@ TEST_F(RegistryFault, OutOfRangeNumbersAreKeptAndActedOnAsDocumented)
         WriteNumber(SettingsKey, "See hiddeen files", flags[start]);
         WriteNumber(SettingsKey, "See subfolders", flags[(start + 1) % 3]);
 
-        WatchingProgram program;
+        RunningProgram program;
         ASSERT_TRUE(program.Open());
         // Non-zero flags are on: the hidden subfolder counts.
         EXPECT_EQ(TrayPicture::NotEmpty, WaitForTrayPicture(TrayPicture::NotEmpty));
@@ -154,7 +152,7 @@ TEST_F(RegistryFault, OutOfRangeNumbersAreKeptAndActedOnAsDocumented)
 TEST_F(RegistryFault, AFolderValueThatCannotBeReadAsksAndIsNotRewritten)
 {
     const std::string path = folder.Path();
-    const std::string file = folder.Add("a-file.txt");
+    const std::string file = folder.AddFile("a-file.txt");
     const DWORD number = 0x5C3A43; // "C:\" as bytes
     const std::vector<RawValue> shapes = {
         Raw(REG_DWORD, Bytes(&number, 4)),
@@ -170,17 +168,13 @@ TEST_F(RegistryFault, AFolderValueThatCannotBeReadAsksAndIsNotRewritten)
     for (size_t i = 0; i < shapes.size(); ++i) {
         SCOPED_TRACE("shape " + std::to_string(i) + ": " + Show(shapes[i]));
         WriteRaw(SettingsKey, "Folder", shapes[i]);
-        RawValue before;
-        ASSERT_TRUE(ReadRaw(SettingsKey, "Folder", &before));
+        const RawValue before = Stored(SettingsKey, "Folder");
         ASSERT_NO_FATAL_FAILURE(StartAndCancelBrowser());
-        RawValue after;
-        ASSERT_TRUE(ReadRaw(SettingsKey, "Folder", &after));
-        EXPECT_EQ(before, after) << "after: " << Show(after);
+        EXPECT_EQ(before, Stored(SettingsKey, "Folder"));
         for (int n = 0; n < 4; ++n)
             ExpectNumber(NumberNames[n], NumberDefaults[n], " (written at start)");
         // With a Folder value present, the absent Run value means "off".
-        std::string run;
-        EXPECT_FALSE(ReadString(RunKey, "Tarnwick", &run));
+        EXPECT_EQ(Missing, Stored(RunKey, "Tarnwick"));
     }
 }
 
@@ -200,36 +194,29 @@ TEST_F(RegistryFault, FolderStringsOfOddShapeThatCanBeReadAreWatched)
     for (const auto& c : cases) {
         SCOPED_TRACE(Show(c.value));
         WriteRaw(SettingsKey, "Folder", c.value);
-        RawValue before;
-        ASSERT_TRUE(ReadRaw(SettingsKey, "Folder", &before));
-        WatchingProgram program;
+        const RawValue before = Stored(SettingsKey, "Folder");
+        RunningProgram program;
         ASSERT_TRUE(program.Open());
         EXPECT_EQ(nullptr, FindProcessWindow(program.ProcessId(), "#32770", true, 300));
         const TrayPicture truth = Truth(c.folder);
         EXPECT_EQ(truth, WaitForTrayPicture(truth)) << Describe(truth);
         EXPECT_EQ(0u, program.Exit());
-        RawValue after;
-        ASSERT_TRUE(ReadRaw(SettingsKey, "Folder", &after));
-        EXPECT_EQ(before, after);
+        EXPECT_EQ(before, Stored(SettingsKey, "Folder"));
     }
 }
 
 TEST_F(RegistryFault, SettingsDeletedOrSpoiledWhileRunningAreOnlyWrittenBackWhenChanged)
 {
     WriteString(SettingsKey, "Folder", folder.Path());
-    WatchingProgram program;
+    RunningProgram program;
     ASSERT_TRUE(program.Open());
     ASSERT_EQ(TrayPicture::NotEmpty, WaitForTrayPicture(TrayPicture::NotEmpty));
 
     // Values spoiled, then deleted one by one, then the whole key.
     WriteRaw(SettingsKey, "Buzzer", RawString("spoiled"));
     WriteRaw(SettingsKey, "Rescan", Raw(REG_DWORD, "\1"));
-    ClickIcon(program.window);
-    Sleep(700);
-    ASSERT_TRUE(Responds(program.window));
-    RawValue spoiled;
-    EXPECT_TRUE(ReadRaw(SettingsKey, "Buzzer", &spoiled));
-    EXPECT_EQ(RawString("spoiled"), spoiled) << "a running program reads nothing back";
+    ASSERT_TRUE(ClickIcon(program.window));
+    EXPECT_EQ(RawString("spoiled"), Stored(SettingsKey, "Buzzer")) << "a running program reads nothing back";
     for (const char* name : NumberNames)
         DeleteValue(SettingsKey, name);
     DeleteValue(SettingsKey, "Folder");
@@ -259,7 +246,7 @@ TEST_F(RegistryFault, SettingsDeletedOrSpoiledWhileRunningAreOnlyWrittenBackWhen
     EXPECT_EQ(4u, stored.size());
     EXPECT_EQ(0u, stored.count("Folder"));
 
-    folder.Add("still-watched.txt");
+    folder.AddFile("still-watched.txt");
     EXPECT_EQ(TrayPicture::NotEmpty, WaitForTrayPicture(TrayPicture::NotEmpty));
     EXPECT_EQ(0u, program.Exit());
 }
@@ -317,7 +304,7 @@ TEST_F(RegistryFault, RandomDataAtStart)
         if (asks) {
             ASSERT_NO_FATAL_FAILURE(StartAndCancelBrowser());
         } else {
-            WatchingProgram program;
+            RunningProgram program;
             ASSERT_TRUE(program.Open());
             const TrayPicture truth = Truth(watched, expected[2] != 0, expected[3] != 0);
             EXPECT_EQ(truth, WaitForTrayPicture(truth)) << Describe(truth) << " for " << watched;
@@ -335,12 +322,8 @@ TEST_F(RegistryFault, RandomDataAtStart)
             EXPECT_EQ(before.at("Folder"), after.at("Folder")) << Show(after.at("Folder"));
         }
         EXPECT_EQ(5u, after.size());
-        std::string run;
         const bool permanent = folderMissing || runPresent;
-        EXPECT_EQ(permanent, ReadString(RunKey, "Tarnwick", &run));
-        if (permanent) {
-            EXPECT_EQ("\"" + ProgramFile() + "\"", run);
-        }
+        EXPECT_EQ(permanent ? RawString("\"" + ProgramFile() + "\"") : Missing, Stored(RunKey, "Tarnwick"));
     }
 }
 

@@ -6,8 +6,6 @@
 
 namespace {
 
-const UINT WM_TRAYICON = WM_USER + 1;
-
 class ShellFault : public testing::Test {
 protected:
     void SetUp() override
@@ -47,7 +45,7 @@ protected:
     // Escape, as a user who changes their mind.
     void CycleMenu()
     {
-        PostMessageA(program.window, WM_TRAYICON, 110, WM_RBUTTONUP);
+        PostTrayMouse(program.window, WM_RBUTTONUP);
         HWND menu = FindProcessWindow(program.ProcessId(), "#32768", true, 5000);
         ASSERT_NE(nullptr, menu);
         PostMessageA(menu, WM_KEYDOWN, VK_ESCAPE, 0);
@@ -58,8 +56,8 @@ protected:
         ASSERT_TRUE(Responds(program.window));
     }
 
-    ScratchFolder folder;
-    WatchingProgram program;
+    TempFolder folder;
+    RunningProgram program;
 };
 
 TEST_F(ShellFault, ARestartedTaskbarGetsTheIconBackShowingTheCurrentState)
@@ -70,10 +68,8 @@ TEST_F(ShellFault, ARestartedTaskbarGetsTheIconBackShowingTheCurrentState)
     // The shell forgets the icon; meanwhile the folder fills.
     DropIcon(program.window);
     ASSERT_EQ(TrayPicture::None, WaitForTrayPicture(TrayPicture::None));
-    folder.Add("arrived-while-the-shell-was-away.txt");
-    ClickIcon(program.window);
-    Sleep(800);
-    ASSERT_TRUE(Responds(program.window));
+    folder.AddFile("arrived-while-the-shell-was-away.txt");
+    ASSERT_TRUE(ClickIcon(program.window));
     SendMessageA(program.window, taskbarCreated, 0, 0);
     EXPECT_EQ(TrayPicture::NotEmpty, WaitForTrayPicture(TrayPicture::NotEmpty));
 
@@ -135,7 +131,7 @@ TEST_F(ShellFault, TheTrayMenuOpenedAndClosedManyTimesLeaksNothing)
 
     // Closing the menu lost no command: the folder is still watched and
     // the menu's commands still work.
-    folder.Add("after-the-menus.txt");
+    folder.AddFile("after-the-menus.txt");
     EXPECT_EQ(TrayPicture::NotEmpty, WaitForTrayPicture(TrayPicture::NotEmpty));
     PostMessageA(program.window, WM_COMMAND, 211, 0);
     EXPECT_TRUE(WaitForValue(SettingsKey, "Rescan", RawNumber(1)));

@@ -1,0 +1,54 @@
+#include "tests/support/files.h"
+
+TempFolder::TempFolder()
+{
+    char base[MAX_PATH], name[MAX_PATH];
+    GetTempPathA(sizeof(base), base);
+    static int serial;
+    wsprintfA(name, "%starnwick-%lu-%d-%lu", base, GetCurrentProcessId(), ++serial, GetTickCount());
+    CreateDirectoryA(name, nullptr);
+    path = name;
+}
+
+TempFolder::~TempFolder()
+{
+    RemoveTree(path);
+}
+
+std::string TempFolder::AddFile(const char* name, DWORD attributes) const
+{
+    const std::string file = path + "\\" + name;
+    CloseHandle(CreateFileA(file.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_NEW, attributes, nullptr));
+    SetFileAttributesA(file.c_str(), attributes);
+    return file;
+}
+
+std::string TempFolder::AddFolder(const char* name, DWORD attributes) const
+{
+    const std::string folder = path + "\\" + name;
+    CreateDirectoryA(folder.c_str(), nullptr);
+    if (attributes)
+        SetFileAttributesA(folder.c_str(), attributes | FILE_ATTRIBUTE_DIRECTORY);
+    return folder;
+}
+
+bool RemoveTree(const std::string& path)
+{
+    const DWORD attributes = GetFileAttributesA(path.c_str());
+    if (attributes == INVALID_FILE_ATTRIBUTES)
+        return true;
+    SetFileAttributesA(path.c_str(), FILE_ATTRIBUTE_NORMAL);
+    if (!(attributes & FILE_ATTRIBUTE_DIRECTORY))
+        return DeleteFileA(path.c_str()) != 0;
+    WIN32_FIND_DATAA entry;
+    HANDLE listing = FindFirstFileA((path + "\\*").c_str(), &entry);
+    if (listing != INVALID_HANDLE_VALUE) {
+        do {
+            const std::string name = entry.cFileName;
+            if (name != "." && name != "..")
+                RemoveTree(path + "\\" + name);
+        } while (FindNextFileA(listing, &entry));
+        FindClose(listing);
+    }
+    return RemoveDirectoryA(path.c_str()) != 0;
+}

@@ -1,0 +1,27 @@
+// Real folders under the temp directory.
+#pragma once
+#include <windows.h>
+
+#include <string>
+
+// A fresh folder, removed with all it holds.
+class TempFolder {
+public:
+    TempFolder();
+    ~TempFolder();
+    TempFolder(const TempFolder&) = delete;
+    TempFolder& operator=(const TempFolder&) = delete;
+
+    const std::string& Path() const { return path; }
+    // Creates an empty file (kept when it exists) or a folder inside, even
+    // below a subfolder ("sub\\name"); returns its full path.
+    std::string AddFile(const char* name, DWORD attributes = FILE_ATTRIBUTE_NORMAL) const;
+    std::string AddFolder(const char* name, DWORD attributes = 0) const;
+
+private:
+    std::string path;
+};
+
+// Removes a file, or a folder and everything below it, whatever their
+// attributes; true when nothing is left.
+bool RemoveTree(const std::string& path);

@@ -1,0 +1,128 @@
+#include "tests/support/program.h"
+
+#include <shellapi.h>
+
+#include "tests/support/ui.h"
+
+namespace {
+
+const UINT TrayMessage = WM_USER + 1;
+const UINT TrayIconId = 110;
+const WPARAM ExitCommand = 105;
+
+} // namespace
+
+std::string ProgramFile()
+{
+    // The build knows the program by its Unix path; Wine maps / to Z:.
+    std::string path = std::string("Z:") + TARNWICK_EXE;
+    for (char& c : path)
+        if (c == '/')
+            c = '\\';
+    return path;
+}
+
+RunningProgram::~RunningProgram()
+{
+    if (!process.hProcess)
+        return;
+    if (Running()) {
+        TerminateProcess(process.hProcess, 1);
+        WaitForSingleObject(process.hProcess, 5000);
+    }
+    CloseHandle(process.hThread);
+    CloseHandle(process.hProcess);
+}
+
+bool RunningProgram::Start(const std::string& file, bool quoted)
+{
+    std::string commandLine = quoted ? "\"" + file + "\"" : file;
+    STARTUPINFOA startup = {};
+    startup.cb = sizeof(startup);
+    return CreateProcessA(file.c_str(), &commandLine[0], nullptr, nullptr, FALSE, 0, nullptr, nullptr,
+                          &startup, &process);
+}
+
+bool RunningProgram::Open()
+{
+    // A window that answers is not enough: start-up answers sent messages
+    // while the tray takes its icon, and goes on storing settings after.
+    if (!Start() || !WaitUntilIdle())
+        return false;
+    window = WaitForWindow();
+    return window && Responds(window);
+}
+
+HWND RunningProgram::WaitForWindow(DWORD timeout) const
+{
+    return FindProcessWindow(process.dwProcessId, "Tarnwick", false, timeout);
+}
+
+bool RunningProgram::WaitUntilIdle(DWORD timeout) const
+{
+    return WaitForInputIdle(process.hProcess, timeout) == 0;
+}
+
+HWND RunningProgram::WaitForDialog(DWORD timeout) const
+{
+    return FindProcessWindow(process.dwProcessId, "#32770", true, timeout);
+}
+
+DWORD RunningProgram::WaitForExit(DWORD timeout) const
+{
+    if (WaitForSingleObject(process.hProcess, timeout) != WAIT_OBJECT_0)
+        return STILL_ACTIVE;
+    DWORD code = STILL_ACTIVE;
+    GetExitCodeProcess(process.hProcess, &code);
+    return code;
+}
+
+DWORD RunningProgram::Exit()
+{
+    PostMessageA(WaitForWindow(), WM_COMMAND, ExitCommand, 0);
+    return WaitForExit();
+}
+
+bool Responds(HWND window, DWORD timeout)
+{
+    DWORD_PTR result = 0;
+    return window && SendMessageTimeoutA(window, WM_NULL, 0, 0, SMTO_ABORTIFHUNG, timeout, &result) != 0;
+}
+
+double CpuMilliseconds(DWORD processId)
+{
+    HANDLE process = OpenProcess(PROCESS_QUERY_INFORMATION, FALSE, processId);
+    FILETIME created, ended, kernel, user;
+    double ms = -1;
+    if (process && GetProcessTimes(process, &created, &ended, &kernel, &user)) {
+        auto ticks = [](FILETIME t) { return (ULONGLONG(t.dwHighDateTime) << 32) | t.dwLowDateTime; };
+        ms = double(ticks(kernel) + ticks(user)) / 10000.0;
+    }
+    if (process)
+        CloseHandle(process);
+    return ms;
+}
+
+void PostTrayMouse(HWND window, UINT mouseMessage)
+{
+    PostMessageA(window, TrayMessage, TrayIconId, mouseMessage);
+}
+
+bool ClickIcon(HWND window)
+{
+    DWORD_PTR result = 0;
+    if (!SendMessageTimeoutA(window, TrayMessage, TrayIconId, WM_LBUTTONDOWN, SMTO_ABORTIFHUNG, 5000,
+                             &result))
+        return false;
+    Sleep(GetDoubleClickTime() + 10 + 100);
+    return Responds(window);
+}
+
+void DropIcon(HWND window)
+{
+    NOTIFYICONDATAA icon = {};
+    icon.cbSize = NOTIFYICONDATAA_V1_SIZE;
+    icon.hWnd = window;
+    icon.uID = TrayIconId;
+    Shell_NotifyIconA(NIM_DELETE, &icon);
+}

@@ -1,0 +1,57 @@
+// The real Tarnwick.exe, driven from another process: started, found by its
+// hidden window, sent what the shell and the menu would send it.
+#pragma once
+#include <windows.h>
+
+#include <string>
+
+// The built program, as a Windows path.
+std::string ProgramFile();
+
+// One started copy of the program, ended when it goes out of scope.
+class RunningProgram {
+public:
+    RunningProgram() = default;
+    ~RunningProgram();
+    RunningProgram(const RunningProgram&) = delete;
+    RunningProgram& operator=(const RunningProgram&) = delete;
+
+    // Starts `file` (the built program by default); false when it could not.
+    bool Start(const std::string& file = ProgramFile(), bool quoted = true);
+    // Starts it and waits until start-up is over and its window answers
+    // messages: the program is in its loop. Sets `window`.
+    bool Open();
+    // Its hidden main window, once it exists; null on time-out.
+    HWND WaitForWindow(DWORD timeout = 10000) const;
+    // Waits until start-up is over and the program waits for input.
+    bool WaitUntilIdle(DWORD timeout = 10000) const;
+    // A visible top-level dialog (class #32770) of the process; null on time-out.
+    HWND WaitForDialog(DWORD timeout = 10000) const;
+    // Its exit code, or STILL_ACTIVE on time-out.
+    DWORD WaitForExit(DWORD timeout = 10000) const;
+    bool Running() const { return process.hProcess && WaitForExit(0) == STILL_ACTIVE; }
+    DWORD ProcessId() const { return process.dwProcessId; }
+    // Ends it the way the user's Exit does and returns its exit code.
+    DWORD Exit();
+
+    HWND window = nullptr;
+
+private:
+    PROCESS_INFORMATION process = {};
+};
+
+// True when the window answers a message within the time-out: the program is
+// back in its loop, not hung.
+bool Responds(HWND window, DWORD timeout = 5000);
+// Processor time (user and kernel) the process has used, in milliseconds.
+double CpuMilliseconds(DWORD processId);
+
+// The mouse on the tray icon, as the shell reports it.
+void PostTrayMouse(HWND window, UINT mouseMessage);
+// Clicks the icon once and returns when the rescan the click asks for is
+// over. The press is sent, so it is handled when the call returns; the
+// program scans once its double-click timer has run out, and being a single
+// thread, answers the next message only after that scan.
+bool ClickIcon(HWND window);
+// Removes the program's icon from the tray, as a restarted shell loses it.
+void DropIcon(HWND window);
