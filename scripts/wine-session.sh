@@ -33,6 +33,10 @@ if [ ! -f "$WINEPREFIX/.ready" ]; then
     # A crash prints a backtrace instead of waiting in a dialog.
     wine reg add 'HKCU\Software\Wine\WineDbg' /v ShowCrashDialog /t REG_DWORD /d 0 /f </dev/null >/dev/null 2>&1
     touch "$WINEPREFIX/.ready"
+    # The session that made the prefix keeps starting device services over
+    # and over, and every later process start waits on them: begin afresh.
+    wineserver -k >/dev/null 2>&1; wineserver -w >/dev/null 2>&1
+    wineserver -p >/dev/null 2>&1 </dev/null
 fi
 wine cmd /c exit 0 </dev/null >/dev/null 2>&1
 
