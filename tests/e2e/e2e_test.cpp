@@ -63,6 +63,7 @@ protected:
 TEST_F(EndToEnd, ASecondCopyEndsAtOnceAndChangesNothing)
 {
     ASSERT_TRUE(OpenOnFolder());
+    ASSERT_TRUE(WaitForLoop(program.window));
     // What any start rewrites: a number stored as a string, a missing
     // number, and the Run value while Permanent is on.
     WriteRaw(SettingsKey, "Buzzer", RawString("2"));

@@ -157,6 +157,7 @@ TEST_F(LoadFault, ManyCopiesStartedAtOnceLeaveExactlyOne)
 
         // A start would rewrite a number stored as a string and store a
         // missing one; copies that find one running must not start.
+        ASSERT_TRUE(WaitForLoop(window));
         WriteRaw(SettingsKey, "Buzzer", RawString("2"));
         DeleteValue(SettingsKey, "Rescan");
         const auto spoiled = Snapshot(SettingsKey);

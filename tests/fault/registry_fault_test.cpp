@@ -212,6 +212,8 @@ TEST_F(RegistryFault, SettingsDeletedOrSpoiledWhileRunningAreOnlyWrittenBackWhen
     ASSERT_TRUE(program.Open());
     ASSERT_EQ(TrayPicture::NotEmpty, WaitForTrayPicture(TrayPicture::NotEmpty));
 
+    ASSERT_TRUE(WaitForLoop(program.window));
+
     // Values spoiled, then deleted one by one, then the whole key.
     WriteRaw(SettingsKey, "Buzzer", RawString("spoiled"));
     WriteRaw(SettingsKey, "Rescan", Raw(REG_DWORD, "\1"));

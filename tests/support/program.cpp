@@ -2,6 +2,7 @@
 
 #include <shellapi.h>
 
+#include "tests/support/registry.h"
 #include "tests/support/ui.h"
 
 namespace {
@@ -9,6 +10,7 @@ namespace {
 const UINT TrayMessage = WM_USER + 1;
 const UINT TrayIconId = 110;
 const WPARAM ExitCommand = 105;
+const WPARAM BuzzerQuietCommand = 200;
 
 } // namespace
 
@@ -81,6 +83,13 @@ DWORD RunningProgram::Exit()
 {
     PostMessageA(WaitForWindow(), WM_COMMAND, ExitCommand, 0);
     return WaitForExit();
+}
+
+bool WaitForLoop(HWND window)
+{
+    WriteNumber(SettingsKey, "Buzzer", 1);
+    PostMessageA(window, WM_COMMAND, BuzzerQuietCommand, 0);
+    return WaitForValue(SettingsKey, "Buzzer", RawNumber(0), 5000);
 }
 
 bool Responds(HWND window, DWORD timeout)

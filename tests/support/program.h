@@ -40,8 +40,13 @@ private:
     PROCESS_INFORMATION process = {};
 };
 
+// Returns once the program has reached its loop, by a command posted to it:
+// start-up answers sent messages now and then, but posted ones only the loop
+// carries out. The command sets the buzzer to Quiet, which the registry
+// shows; false when that never happens.
+bool WaitForLoop(HWND window);
 // True when the window answers a message within the time-out: the program is
-// back in its loop, not hung.
+// not hung.
 bool Responds(HWND window, DWORD timeout = 5000);
 // Processor time (user and kernel) the process has used, in milliseconds.
 double CpuMilliseconds(DWORD processId);
