@@ -18,8 +18,9 @@ public:
 
     // Starts `file` (the built program by default); false when it could not.
     bool Start(const std::string& file = ProgramFile(), bool quoted = true);
-    // Starts it and waits until start-up is over and its window answers
-    // messages: the program is in its loop. Sets `window`.
+    // Starts it and waits for its window and for it to wait for input, which
+    // it may first do before start-up is over: WaitForLoop is the sure sign
+    // that it runs its loop. Sets `window`.
     bool Open();
     // Its hidden main window, once it exists; null on time-out.
     HWND WaitForWindow(DWORD timeout = 10000) const;
