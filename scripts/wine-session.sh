@@ -38,9 +38,19 @@ if [ ! -f "$WINEPREFIX/.ready" ]; then
     wineserver -k >/dev/null 2>&1; wineserver -w >/dev/null 2>&1
     wineserver -p >/dev/null 2>&1 </dev/null
 fi
+# Wine closes the desktop once no program has used it for half a minute, and
+# from then on every program started waits for a new one: a console program
+# reading a pipe that stays open keeps it for the whole session.
+hold="$WINEPREFIX/.session-hold"
+rm -f "$hold"
+mkfifo "$hold"
+wine cmd /c "set /p x=" <"$hold" >/dev/null 2>&1 &
+exec 9>"$hold"
 wine cmd /c exit 0 </dev/null >/dev/null 2>&1
 
-"$@"
+"$@" 9>&-
 rc=$?
+exec 9>&-
+rm -f "$hold"
 wineserver -k >/dev/null 2>&1; wineserver -w >/dev/null 2>&1
 exit $rc
