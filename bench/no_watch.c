@@ -12,4 +12,9 @@ static HANDLE WINAPI RefuseWatch(LPCSTR folder, BOOL subtree, DWORD filter)
     return INVALID_HANDLE_VALUE;
 }
 
+/* The slot's name is decorated for stdcall only in 32-bit code. */
+#ifdef _WIN64
+void* RefuseWatchSlot __asm__("__imp_FindFirstChangeNotificationA") = (void*)RefuseWatch;
+#else
 void* RefuseWatchSlot __asm__("__imp__FindFirstChangeNotificationA@12") = (void*)RefuseWatch;
+#endif

@@ -13,7 +13,7 @@
 #include <stdlib.h>
 #include <string.h>
 
-#include "tests/e2e/driver.h"
+#include "tests/support/registry.h"
 #include "tests/support/screen.h"
 
 namespace {
