@@ -1,6 +1,7 @@
 #include "app/main_loop.h"
 
 #include "app/main_window.h"
+#include "app/platform.h"
 #include "settings/settings.h"
 #include "watch/scan.h"
 #include "watch/tray.h"
@@ -29,6 +30,7 @@ bool CreateMainWindow(HINSTANCE instance)
     if (!MainWindow)
         return false;
     ShowWindow(MainWindow, SW_HIDE);
+    HearTaskbarCreated(MainWindow);
     return true;
 }
 
@@ -74,5 +76,5 @@ void Shutdown()
     if (HoldsChangeNotification())
         FindCloseChangeNotification(ChangeHandle);
     ChangeHandle = nullptr;
-    Shell_NotifyIconA(NIM_DELETE, &TrayIconData);
+    NotifyTray(NIM_DELETE, &TrayIconData);
 }

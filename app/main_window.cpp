@@ -13,6 +13,10 @@
 
 namespace {
 
+// Broadcast to top-level windows when the shell's taskbar (re)starts; a
+// restarted shell has forgotten our icon.
+const UINT TaskbarCreated = RegisterWindowMessageA("TaskbarCreated");
+
 // Asks whether to remove the program's stored data. Exit stays greyed while
 // the question is open.
 bool ConfirmUninstall(HWND window)
@@ -105,6 +109,19 @@ LRESULT OnTrayIcon(HWND window, WPARAM wParam, LPARAM lParam)
 
 } // namespace
 
+void HearTaskbarCreated(HWND window)
+{
+    // Windows Vista and later keep registered messages from a less
+    // privileged shell away from an elevated program unless it lets them in;
+    // earlier Windows has no such filter and no such function.
+    using FilterFunction = BOOL(WINAPI*)(HWND, UINT, DWORD, void*);
+    const HMODULE user32 = GetModuleHandleA("user32.dll");
+    const auto allow = reinterpret_cast<FilterFunction>(
+        reinterpret_cast<void*>(GetProcAddress(user32, "ChangeWindowMessageFilterEx")));
+    if (allow && TaskbarCreated)
+        allow(window, TaskbarCreated, MSGFLT_ALLOW, nullptr);
+}
+
 void OpenWatchedFolder()
 {
     ShellOpen(nullptr, "open", WatchedFolder, nullptr, nullptr, SW_SHOWNORMAL);
@@ -117,10 +134,6 @@ void ShowTrayMenu()
 
 LRESULT CALLBACK MainWindowProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam)
 {
-    // Broadcast to top-level windows when the shell's taskbar (re)starts; a
-    // restarted shell has forgotten our icon.
-    static const UINT TaskbarCreated = RegisterWindowMessageA("TaskbarCreated");
-
     switch (message) {
     case WM_COMMAND:
         return OnCommand(window, wParam, lParam);
@@ -131,15 +144,25 @@ LRESULT CALLBACK MainWindowProc(HWND window, UINT message, WPARAM wParam, LPARAM
         if (wParam == CLICK_TIMER_ID) {
             KillTimer(MainWindow, CLICK_TIMER_ID);
             ScanFolder(1);
+        } else if (wParam == TRAY_RETRY_TIMER_ID) {
+            RetryTrayIcon();
         }
         return 0;
+    case WM_POWERBROADCAST:
+        // After sleep a change notification, a network folder's above all,
+        // may never fire again: look afresh, which also re-arms it.
+        if (wParam == PBT_APMRESUMEAUTOMATIC || wParam == PBT_APMRESUMESUSPEND) {
+            ScanFolder(1);
+            return TRUE;
+        }
+        break;
     case WM_QUERYOPEN:
         return 0;
     case WM_TRAYICON:
         return OnTrayIcon(window, wParam, lParam);
     }
     if (message == TaskbarCreated && TaskbarCreated) {
-        RestoreTrayIcon();
+        RetryTrayIcon();
         return 0;
     }
     return DefWindowProcA(window, message, wParam, lParam);

@@ -1,7 +1,5 @@
 #include "app/platform.h"
 
-#include <shellapi.h>
-
 void PlayAlert(UINT type)
 {
     MessageBeep(type);
@@ -11,4 +9,14 @@ void ShellOpen(HWND owner, const char* verb, const char* file, const char* param
                int show)
 {
     ShellExecuteA(owner, verb, file, parameters, directory, show);
+}
+
+BOOL NotifyTray(DWORD message, NOTIFYICONDATAA* data)
+{
+    return Shell_NotifyIconA(message, data);
+}
+
+HANDLE ArmChangeNotification(const char* folder, DWORD filter)
+{
+    return FindFirstChangeNotificationA(folder, FALSE, filter);
 }

@@ -3,8 +3,10 @@
 
 #include "app/main_loop.h"
 #include "settings/settings.h"
-#include "tests/support/screen.h"
+#include "tests/support/fake_platform.h"
 #include "tests/support/program_state.h"
+#include "tests/support/screen.h"
+#include "tests/support/ui.h"
 #include "watch/tray.h"
 
 namespace {
@@ -78,15 +80,112 @@ TEST_F(TrayTest, AStateWithoutAnIconCountsAsShownButChangesNothing)
     EXPECT_STREQ("C:\\Watched", TrayIconData.szTip);
 }
 
-TEST_F(TrayTest, RestoringAddsTheIconAgainAsItStands)
+// The shell as Windows may show it: not ready for the first `failures` adds,
+// then the real one.
+std::function<BOOL(DWORD, NOTIFYICONDATAA*)> NotReadyFor(int failures)
 {
-    RestoreTrayIcon(); // nothing to restore before the first add
-    EXPECT_EQ(0u, TrayIconData.cbSize);
+    return [failures](DWORD message, NOTIFYICONDATAA* data) mutable {
+        if (message == NIM_ADD && failures > 0) {
+            --failures;
+            return FALSE;
+        }
+        return Shell_NotifyIconA(message, data);
+    };
+}
+
+std::vector<DWORD> Messages()
+{
+    std::vector<DWORD> messages;
+    for (const TrayCall& call : TrayCalls)
+        messages.push_back(call.message);
+    return messages;
+}
+
+// True while the retry timer is armed; kills it.
+bool RetryArmed()
+{
+    return KillTimer(MainWindow, TRAY_RETRY_TIMER_ID);
+}
+
+bool IconShown()
+{
+    return TrayIconShown;
+}
+
+TEST_F(TrayTest, AShellThatIsNotReadyGetsTheIconLaterShowingTheStateOfThatMoment)
+{
+    TrayShell = NotReadyFor(2);
+    SetTrayState(Empty);
+    EXPECT_FALSE(TrayIconShown);
+    // The folder fills and moves meanwhile; only the record changes.
+    lstrcpyA(WatchedFolder, "C:\\Moved");
     SetTrayState(NotEmpty);
-    // The shell loses the icon, as when it restarts.
+    EXPECT_EQ(1u, TrayCalls.size());
+
+    PumpMessages(6000, IconShown);
+    ASSERT_TRUE(TrayIconShown) << "the icon never came";
+    // Add (fails); a second later modify, add (fails); two seconds after that
+    // modify, add, which shows the current picture and tip.
+    const std::vector<DWORD> expected = {NIM_ADD, NIM_MODIFY, NIM_ADD, NIM_MODIFY, NIM_ADD};
+    ASSERT_EQ(expected, Messages());
+    EXPECT_EQ(TrayIcons[NotEmpty], TrayCalls.back().icon);
+    EXPECT_EQ("C:\\Moved", TrayCalls.back().tip);
+    const DWORD first = TrayCalls[1].at - TrayCalls[0].at, second = TrayCalls[3].at - TrayCalls[1].at;
+    EXPECT_GE(first, 900u);
+    EXPECT_LE(first, 1500u);
+    EXPECT_GE(second, 1800u);
+    EXPECT_LE(second, 2600u);
+    EXPECT_FALSE(RetryArmed());
+    EXPECT_TRUE(Shell_NotifyIconA(NIM_MODIFY, &TrayIconData)); // the shell holds it
+}
+
+TEST_F(TrayTest, RetriesBackOffToHalfAMinuteAndStopOnceTheIconIsShown)
+{
+    TrayShell = [](DWORD, NOTIFYICONDATAA*) { return FALSE; };
+    SetTrayState(Empty);
+    std::vector<UINT> delays = {TrayRetryDelay};
+    for (int i = 0; i < 6; ++i) {
+        RetryTrayIcon();
+        delays.push_back(TrayRetryDelay);
+    }
+    EXPECT_EQ((std::vector<UINT>{1000, 2000, 4000, 8000, 16000, 30000, 30000}), delays);
+    ASSERT_TRUE(RetryArmed());
+    SetTimer(MainWindow, TRAY_RETRY_TIMER_ID, TrayRetryDelay, nullptr);
+
+    // The shell announces itself: the icon is added and the timer goes.
+    TrayShell = nullptr;
+    RetryTrayIcon();
+    EXPECT_TRUE(TrayIconShown);
+    EXPECT_EQ(0u, TrayRetryDelay);
+    EXPECT_FALSE(RetryArmed());
+}
+
+TEST_F(TrayTest, ATryAsksForAModifyFirstAndAddsOnlyAnIconTheShellLacks)
+{
+    // Windows reports a time-out for an add that did go through: the try
+    // modifies that icon instead of adding a second one.
+    TrayShell = [](DWORD message, NOTIFYICONDATAA* data) {
+        const BOOL done = Shell_NotifyIconA(message, data);
+        return message == NIM_ADD ? FALSE : done;
+    };
+    SetTrayState(Empty);
+    TrayShell = nullptr;
+    RetryTrayIcon();
+    EXPECT_EQ((std::vector<DWORD>{NIM_ADD, NIM_MODIFY}), Messages());
+    EXPECT_TRUE(TrayIconShown);
+    EXPECT_FALSE(RetryArmed());
+
+    // The shell loses the icon without a word: the next change finds out,
+    // and the try after it adds the icon again.
     ASSERT_TRUE(Shell_NotifyIconA(NIM_DELETE, &TrayIconData));
-    EXPECT_FALSE(Shell_NotifyIconA(NIM_MODIFY, &TrayIconData));
-    RestoreTrayIcon();
+    TrayCalls.clear();
+    SetTrayState(NotEmpty);
+    EXPECT_FALSE(TrayIconShown);
+    EXPECT_EQ(1000u, TrayRetryDelay);
+    RetryTrayIcon();
+    EXPECT_EQ((std::vector<DWORD>{NIM_MODIFY, NIM_MODIFY, NIM_ADD}), Messages());
+    EXPECT_TRUE(TrayIconShown);
+    EXPECT_FALSE(RetryArmed());
     EXPECT_TRUE(Shell_NotifyIconA(NIM_MODIFY, &TrayIconData));
     EXPECT_EQ(TrayIcons[NotEmpty], TrayIconData.hIcon);
 }

@@ -21,7 +21,7 @@ void ReplaceWatch()
 {
     if (HoldsChangeNotification())
         FindCloseChangeNotification(ChangeHandle);
-    ChangeHandle = FindFirstChangeNotificationA(WatchedFolder, FALSE, WatchFilter);
+    ChangeHandle = ArmChangeNotification(WatchedFolder, WatchFilter);
 }
 
 void SoundAlert()

@@ -1,12 +1,56 @@
 #include "watch/tray.h"
 
 #include "app/main_loop.h"
+#include "app/platform.h"
 #include "resource.h"
 #include "settings/settings.h"
 
 HICON TrayIcons[4];
 int CurrentTrayState = -1;
 NOTIFYICONDATAA TrayIconData;
+bool TrayIconShown;
+UINT TrayRetryDelay;
+
+namespace {
+
+// A shell that is not ready (at logon, say) is asked again after a second,
+// then after ever longer pauses, up to half a minute, for as long as it takes.
+constexpr UINT FirstRetryDelay = 1000;
+constexpr UINT LongestRetryDelay = 30000;
+
+bool ModifyIcon()
+{
+    TrayIconData.uFlags = NIF_ICON | NIF_TIP;
+    return NotifyTray(NIM_MODIFY, &TrayIconData);
+}
+
+bool AddIcon()
+{
+    TrayIconData.uFlags = NIF_MESSAGE | NIF_ICON | NIF_TIP;
+    return NotifyTray(NIM_ADD, &TrayIconData);
+}
+
+// Arms (or re-arms) the retry timer; a timer that cannot be made leaves the
+// next state change to try again.
+void ArmRetry(UINT delay)
+{
+    TrayRetryDelay = SetTimer(MainWindow, TRAY_RETRY_TIMER_ID, delay, nullptr) ? delay : 0;
+}
+
+// The outcome of a shell call: a shown icon needs no timer, a missing one a
+// retry if none is armed yet.
+void Settle(bool shown)
+{
+    TrayIconShown = shown;
+    if (shown && TrayRetryDelay) {
+        KillTimer(MainWindow, TRAY_RETRY_TIMER_ID);
+        TrayRetryDelay = 0;
+    } else if (!shown && !TrayRetryDelay) {
+        ArmRetry(FirstRetryDelay);
+    }
+}
+
+} // namespace
 
 void LoadTrayIcons(HINSTANCE instance)
 {
@@ -19,27 +63,35 @@ void SetTrayState(TrayState state)
     if (state == CurrentTrayState)
         return;
     CurrentTrayState = state;
+    // A picture that failed to load leaves the last one in the record, so a
+    // later retry cannot blank the icon.
+    if (!TrayIcons[state])
+        return;
     TrayIconData.hIcon = TrayIcons[state];
-    if (!TrayIconData.hIcon)
-        return;
-    TrayIconData.uFlags = NIF_ICON | NIF_TIP;
     lstrcpynA(TrayIconData.szTip, WatchedFolder, 64);
-    if (TrayIconData.cbSize) {
-        Shell_NotifyIconA(NIM_MODIFY, &TrayIconData);
-        return;
+    if (!TrayIconData.cbSize) {
+        TrayIconData.cbSize = TRAY_ICON_DATA_SIZE;
+        TrayIconData.uID = TRAY_ICON_ID;
+        TrayIconData.uCallbackMessage = WM_TRAYICON;
+        TrayIconData.hWnd = MainWindow;
+        Settle(AddIcon());
+    } else if (TrayIconShown) {
+        // A modify fails only when the shell has lost the icon.
+        Settle(ModifyIcon());
+    } else if (!TrayRetryDelay) {
+        RetryTrayIcon();
     }
-    TrayIconData.cbSize = TRAY_ICON_DATA_SIZE;
-    TrayIconData.uFlags |= NIF_MESSAGE;
-    TrayIconData.uID = TRAY_ICON_ID;
-    TrayIconData.uCallbackMessage = WM_TRAYICON;
-    TrayIconData.hWnd = MainWindow;
-    Shell_NotifyIconA(NIM_ADD, &TrayIconData);
 }
 
-void RestoreTrayIcon()
+void RetryTrayIcon()
 {
     if (!TrayIconData.cbSize)
         return;
-    TrayIconData.uFlags = NIF_ICON | NIF_TIP | NIF_MESSAGE;
-    Shell_NotifyIconA(NIM_ADD, &TrayIconData);
+    // Windows may report a time-out for an add that did go through: asking
+    // for a modify first keeps a second icon, or an add that fails for ever
+    // because the icon exists, out of the tray.
+    const bool shown = ModifyIcon() || AddIcon();
+    if (!shown && TrayRetryDelay)
+        ArmRetry(TrayRetryDelay < LongestRetryDelay / 2 ? TrayRetryDelay * 2 : LongestRetryDelay);
+    Settle(shown);
 }

@@ -11,6 +11,10 @@ enum TrayState : int { Checking = 0, Empty = 1, NotEmpty = 2, Unavailable = 3 };
 constexpr UINT WM_TRAYICON = WM_USER + 1;
 constexpr UINT TRAY_ICON_ID = 110;
 
+// The main window's timer that tries again to show an icon the shell does
+// not hold; it exists only while the icon is missing.
+constexpr UINT_PTR TRAY_RETRY_TIMER_ID = 130;
+
 // Size of the original NOTIFYICONDATAA, which every shell understands: 88
 // bytes in a 32-bit program.
 constexpr DWORD TRAY_ICON_DATA_SIZE = NOTIFYICONDATAA_V1_SIZE;
@@ -19,16 +23,25 @@ constexpr DWORD TRAY_ICON_DATA_SIZE = NOTIFYICONDATAA_V1_SIZE;
 extern HICON TrayIcons[4];
 // The last state applied, -1 before the first.
 extern int CurrentTrayState;
-// The record the icon was added with; cbSize stays 0 until then.
+// The record of the icon; cbSize stays 0 until the first state with a
+// picture has been applied.
 extern NOTIFYICONDATAA TrayIconData;
+// Whether the shell holds the icon: an add or a modify succeeded, and no
+// modify has failed since.
+extern bool TrayIconShown;
+// The period of the armed retry timer in milliseconds; 0 while none is armed.
+extern UINT TrayRetryDelay;
 
 // Loads the four state icons from the program's own resources.
 void LoadTrayIcons(HINSTANCE instance);
 
 // Shows `state`, adding the icon the first time. A state already shown costs
-// nothing, not even a refresh of the tip.
+// nothing, not even a refresh of the tip. While the icon is missing the state
+// is only recorded, and the next try shows it.
 void SetTrayState(TrayState state);
 
-// Adds the icon again as it stands, for a shell that has restarted and lost
-// it. Does nothing before the icon was first added.
-void RestoreTrayIcon();
+// One try at showing the icon as it stands, for the retry timer and for a
+// shell that announces it has (re)started: a modify where the shell still
+// holds the icon, an add where it does not. On failure the retry timer runs
+// on, each time after a longer pause. Does nothing before a state was applied.
+void RetryTrayIcon();

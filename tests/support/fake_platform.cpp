@@ -4,6 +4,9 @@
 
 std::vector<UINT> AlertCalls;
 std::vector<ShellCall> ShellCalls;
+std::vector<TrayCall> TrayCalls;
+std::function<BOOL(DWORD, NOTIFYICONDATAA*)> TrayShell;
+std::function<HANDLE(const char*, DWORD)> ChangeNotifier;
 
 void PlayAlert(UINT type)
 {
@@ -15,4 +18,25 @@ void ShellOpen(HWND owner, const char* verb, const char* file, const char* param
 {
     ShellCalls.push_back({owner, verb ? verb : "", file ? file : "", parameters ? parameters : "",
                           directory ? directory : "", parameters == nullptr, directory == nullptr, show});
+}
+
+BOOL NotifyTray(DWORD message, NOTIFYICONDATAA* data)
+{
+    const BOOL result = TrayShell ? TrayShell(message, data) : Shell_NotifyIconA(message, data);
+    TrayCalls.push_back({message, data->hIcon, data->szTip, result, GetTickCount()});
+    return result;
+}
+
+HANDLE ArmChangeNotification(const char* folder, DWORD filter)
+{
+    return ChangeNotifier ? ChangeNotifier(folder, filter) : FindFirstChangeNotificationA(folder, FALSE, filter);
+}
+
+void ResetFakePlatform()
+{
+    AlertCalls.clear();
+    ShellCalls.clear();
+    TrayCalls.clear();
+    TrayShell = nullptr;
+    ChangeNotifier = nullptr;
 }

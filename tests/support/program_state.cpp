@@ -19,6 +19,10 @@ void ResetProgramState()
         Shell_NotifyIconA(NIM_DELETE, &TrayIconData);
     ZeroMemory(&TrayIconData, sizeof(TrayIconData));
     CurrentTrayState = -1;
+    TrayIconShown = false;
+    if (TrayRetryDelay)
+        KillTimer(MainWindow, TRAY_RETRY_TIMER_ID);
+    TrayRetryDelay = 0;
     WatchedFolder[0] = 0;
     BuzzerMode = 1;
     RescanDelay = 0;
@@ -26,8 +30,7 @@ void ResetProgramState()
     ShowSubfolders = 1;
     Permanent = 1;
     AboutOpen = 0;
-    AlertCalls.clear();
-    ShellCalls.clear();
+    ResetFakePlatform();
 }
 
 namespace {
