@@ -357,3 +357,33 @@ TEST_F(MainWindowTest, ARestartedTaskbarGetsTheIconBack)
 }
 
 } // namespace
+
+TEST_F(MainWindowTest, AResumeFromSleepLooksAfreshAndWatchesAgain)
+{
+    // The folder is away when last looked at, so nothing watches it; it comes
+    // back while the machine sleeps.
+    const std::string away = folder.Path() + "\\away";
+    lstrcpyA(WatchedFolder, away.c_str());
+    ScanFolder(0);
+    ASSERT_EQ(Unavailable, CurrentTrayState);
+    ASSERT_TRUE(CreateDirectoryA(away.c_str(), nullptr));
+
+    // Going to sleep, and power news other than a resume, change nothing.
+    TrayCalls.clear();
+    Send(WM_POWERBROADCAST, PBT_APMSUSPEND);
+    Send(WM_POWERBROADCAST, PBT_APMPOWERSTATUSCHANGE);
+    EXPECT_TRUE(TrayCalls.empty());
+
+    for (WPARAM resume : {WPARAM(PBT_APMRESUMEAUTOMATIC), WPARAM(PBT_APMRESUMESUSPEND)}) {
+        SCOPED_TRACE(resume);
+        TrayCalls.clear();
+        EXPECT_EQ(TRUE, Send(WM_POWERBROADCAST, resume));
+        ASSERT_EQ(2u, TrayCalls.size()); // Checking, then the folder's state
+        EXPECT_EQ(TrayIcons[Checking], TrayCalls[0].icon);
+        EXPECT_EQ(Empty, CurrentTrayState);
+        ASSERT_TRUE(HoldsChangeNotification());
+    }
+    CreateDirectoryA((away + "\\landed").c_str(), nullptr);
+    EXPECT_EQ(WAIT_OBJECT_0, WaitForSingleObject(ChangeHandle, 2000));
+    RemoveTree(away);
+}

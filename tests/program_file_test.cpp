@@ -108,15 +108,32 @@ public:
     std::vector<std::string> ImportedDlls() const
     {
         std::vector<std::string> names;
-        const IMAGE_DATA_DIRECTORY& imports = directories[IMAGE_DIRECTORY_ENTRY_IMPORT];
-        for (DWORD rva = imports.VirtualAddress; imports.VirtualAddress;
-             rva += sizeof(IMAGE_IMPORT_DESCRIPTOR)) {
-            const auto* entry = AtRva<IMAGE_IMPORT_DESCRIPTOR>(rva);
-            if (!entry || !entry->Name)
-                break;
+        for (const IMAGE_IMPORT_DESCRIPTOR* entry : ImportDescriptors())
             names.push_back(StringAtRva(entry->Name));
-        }
         return Sorted(names);
+    }
+
+    // The functions imported by name when the program loads, from every DLL.
+    std::vector<std::string> ImportedFunctions() const
+    {
+        std::vector<std::string> names;
+        const bool wide = optionalMagic == IMAGE_NT_OPTIONAL_HDR64_MAGIC;
+        for (const IMAGE_IMPORT_DESCRIPTOR* entry : ImportDescriptors()) {
+            DWORD rva = entry->OriginalFirstThunk ? entry->OriginalFirstThunk : entry->FirstThunk;
+            for (;; rva += wide ? 8 : 4) {
+                const ULONGLONG* wideThunk = wide ? AtRva<ULONGLONG>(rva) : nullptr;
+                const DWORD* narrowThunk = wide ? nullptr : AtRva<DWORD>(rva);
+                if (!wideThunk && !narrowThunk)
+                    break;
+                const ULONGLONG thunk = wide ? *wideThunk : *narrowThunk;
+                if (!thunk)
+                    break;
+                // By name: the RVA of a 2-byte hint and the name.
+                if (!(thunk & (wide ? IMAGE_ORDINAL_FLAG64 : IMAGE_ORDINAL_FLAG32)))
+                    names.push_back(StringAtRva(DWORD(thunk) + 2));
+            }
+        }
+        return names;
     }
 
     // The DLLs that are loaded on first use, in lower case and in order.
@@ -141,6 +158,20 @@ public:
     }
 
 private:
+    std::vector<const IMAGE_IMPORT_DESCRIPTOR*> ImportDescriptors() const
+    {
+        std::vector<const IMAGE_IMPORT_DESCRIPTOR*> entries;
+        const IMAGE_DATA_DIRECTORY& imports = directories[IMAGE_DIRECTORY_ENTRY_IMPORT];
+        for (DWORD rva = imports.VirtualAddress; imports.VirtualAddress;
+             rva += sizeof(IMAGE_IMPORT_DESCRIPTOR)) {
+            const auto* entry = AtRva<IMAGE_IMPORT_DESCRIPTOR>(rva);
+            if (!entry || !entry->Name)
+                break;
+            entries.push_back(entry);
+        }
+        return entries;
+    }
+
     template <typename T> const T* At(DWORD offset) const
     {
         return offset + sizeof(T) <= bytes.size() ? reinterpret_cast<const T*>(&bytes[offset]) : nullptr;
@@ -256,6 +287,12 @@ TEST(ProgramFile, ImportsNothingButWindowsOwnDlls)
         // COM serves the folder chooser alone, and is loaded when it opens.
         const std::vector<std::string> onFirstUse = {"ole32.dll"};
         EXPECT_EQ(onFirstUse, pe.DelayLoadedDlls());
+        // Windows before Vista has no message filter: the program looks the
+        // function up, or it would not start there at all.
+        const std::vector<std::string> functions = pe.ImportedFunctions();
+        EXPECT_NE(functions.end(), std::find(functions.begin(), functions.end(), "Shell_NotifyIconA"));
+        EXPECT_NE(functions.end(), std::find(functions.begin(), functions.end(), "GetProcAddress"));
+        EXPECT_EQ(functions.end(), std::find(functions.begin(), functions.end(), "ChangeWindowMessageFilterEx"));
     });
 }
 

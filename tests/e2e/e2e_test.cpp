@@ -264,6 +264,38 @@ TEST_F(EndToEnd, ARestartedTaskbarGetsTheIconBack)
     EXPECT_EQ(0u, program.Exit());
 }
 
+TEST_F(EndToEnd, AnIconTheShellLostComesBackAtTheNextChangeUnasked)
+{
+    ASSERT_TRUE(OpenOnFolder());
+    ASSERT_STREQ("Empty", Describe(WaitForTrayPicture(TrayPicture::Empty)));
+    // The shell loses the icon and says nothing; the program finds out when
+    // the next change of picture fails, and adds it again a second later.
+    DropIcon(program.window);
+    ASSERT_STREQ("no icon", Describe(WaitForTrayPicture(TrayPicture::None, 2000)));
+    folder.AddFile("landed-while-the-icon-was-lost.txt");
+    EXPECT_STREQ("NotEmpty", Describe(WaitForTrayPicture(TrayPicture::NotEmpty, 4000)));
+    EXPECT_EQ(0u, program.Exit());
+}
+
+TEST_F(EndToEnd, AResumeFromSleepLooksAgainAndWatchesAgain)
+{
+    // The folder is away at start, so nothing watches it, and with the
+    // rescan delay Disabled only something new makes the program look again.
+    const std::string away = folder.Path() + "\\away";
+    StoreFolder(away);
+    ASSERT_TRUE(program.Open());
+    ASSERT_STREQ("Unavailable", Describe(WaitForTrayPicture(TrayPicture::Unavailable)));
+    ASSERT_TRUE(CreateDirectoryA(away.c_str(), nullptr));
+    Sleep(500);
+    ASSERT_STREQ("Unavailable", Describe(ReadTrayPicture()));
+
+    PostMessageA(program.window, WM_POWERBROADCAST, PBT_APMRESUMEAUTOMATIC, 0);
+    EXPECT_STREQ("Empty", Describe(WaitForTrayPicture(TrayPicture::Empty)));
+    folder.AddFile("away\\landed-after-the-resume.txt");
+    EXPECT_STREQ("NotEmpty", Describe(WaitForTrayPicture(TrayPicture::NotEmpty)));
+    EXPECT_EQ(0u, program.Exit());
+}
+
 TEST_F(EndToEnd, ComIsLoadedWhenTheFolderChooserFirstOpensAndServesItEveryTime)
 {
     TempFolder other;
