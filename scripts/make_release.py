@@ -44,9 +44,12 @@ def main():
     when = commit_time(args.source)
     with open(args.exe, "rb") as f:
         exe = f.read()
-    with open(args.readme, "rb") as f:
-        # Notepad on older Windows shows bare line feeds as one long line.
-        readme = f.read().replace(b"\r\n", b"\n").replace(b"\n", b"\r\n")
+    with open(args.readme, encoding="ascii") as f:
+        title, _, rest = f.read().replace("\r\n", "\n").split("\n", 2)
+    # The title names the version; its rule is as long as the title.
+    title = title.replace("@VERSION@", args.version)
+    # Notepad on older Windows shows bare line feeds as one long line.
+    readme = "\n".join([title, "=" * len(title), rest]).replace("\n", "\r\n").encode("ascii")
 
     os.makedirs(args.out, exist_ok=True)
     name = "Tarnwick-%s-win32.zip" % args.version

@@ -39,7 +39,7 @@ bool ChooseFolder()
             if (SHGetPathFromIDListA(item, path)) {
                 lstrcpyA(WatchedFolder, path);
                 RegKey key(HKEY_CURRENT_USER, SettingsKeyPath);
-                key.Exchange(REG_SZ, "Folder", WatchedFolder, true);
+                key.Exchange(REG_SZ, FolderValueName, WatchedFolder, true);
                 ScanFolder(0);
                 chosen = true;
             }

@@ -14,12 +14,20 @@ int Permanent = 1;
 
 const DWORD RescanDelayTable[4] = {INFINITE, 10000, 60000, 600000};
 
+// The key ends in 1.5+ after the layout of the stored values, not after the
+// program's version: every version that keeps this layout shares the key.
 const char SettingsKeyPath[] = "Software\\Orrel\\Tarnwick\\1.5+";
 const char RunKeyPath[] = "Software\\Microsoft\\Windows\\CurrentVersion\\Run";
+const char FolderValueName[] = "Folder";
 
 namespace {
 
 const char RunValueName[] = "Tarnwick";
+const char BuzzerValueName[] = "Buzzer";
+const char RescanValueName[] = "Rescan";
+// Misspelt since the first version; stored settings are found by this name.
+const char ShowHiddenValueName[] = "See hiddeen files";
+const char ShowSubfoldersValueName[] = "See subfolders";
 
 int ReadNumber(RegKey& key, const char* name, int fallback)
 {
@@ -56,16 +64,16 @@ void LoadSettings()
         return;
     // Before the first start has stored a folder, starting with Windows keeps
     // its default; afterwards the Run value alone tells.
-    if (key.ValueExists("Folder")) {
+    if (key.ValueExists(FolderValueName)) {
         RegKey run(HKEY_CURRENT_USER, RunKeyPath);
         if (run.hkey)
             Permanent = run.ValueExists(RunValueName) ? 1 : 0;
     }
-    lstrcpyA(WatchedFolder, reinterpret_cast<const char*>(key.Exchange(REG_SZ, "Folder", "", false)));
-    BuzzerMode = ReadNumber(key, "Buzzer", BuzzerMode);
-    RescanDelay = ReadNumber(key, "Rescan", RescanDelay);
-    ShowHidden = ReadNumber(key, "See hiddeen files", ShowHidden);
-    ShowSubfolders = ReadNumber(key, "See subfolders", ShowSubfolders);
+    lstrcpyA(WatchedFolder, reinterpret_cast<const char*>(key.Exchange(REG_SZ, FolderValueName, "", false)));
+    BuzzerMode = ReadNumber(key, BuzzerValueName, BuzzerMode);
+    RescanDelay = ReadNumber(key, RescanValueName, RescanDelay);
+    ShowHidden = ReadNumber(key, ShowHiddenValueName, ShowHidden);
+    ShowSubfolders = ReadNumber(key, ShowSubfoldersValueName, ShowSubfolders);
 }
 
 void SetPermanent(int on)
@@ -93,7 +101,7 @@ void SetRescanDelay(int index)
     for (UINT id = IDM_RESCAN_DISABLED; id <= IDM_RESCAN_LONG; ++id)
         RescanMenu.UncheckItem(id);
     RescanDelay = index;
-    WriteNumber("Rescan", index);
+    WriteNumber(RescanValueName, index);
     RescanMenu.CheckItem(IDM_RESCAN_DISABLED + index);
     ScanFolder(0);
 }
@@ -103,14 +111,14 @@ void SetBuzzer(int mode)
     for (UINT id = IDM_BUZZER_WAVE; id >= IDM_BUZZER_QUIET; --id)
         BuzzerMenu.UncheckItem(id);
     BuzzerMode = mode;
-    WriteNumber("Buzzer", mode);
+    WriteNumber(BuzzerValueName, mode);
     BuzzerMenu.CheckItem(IDM_BUZZER_QUIET + mode);
 }
 
 void SetShowHidden(int on)
 {
     ShowHidden = on;
-    WriteNumber("See hiddeen files", on);
+    WriteNumber(ShowHiddenValueName, on);
     ShowFlag(IDM_HIDDEN, on);
     ScanFolder(0);
 }
@@ -118,7 +126,7 @@ void SetShowHidden(int on)
 void SetShowSubfolders(int on)
 {
     ShowSubfolders = on;
-    WriteNumber("See subfolders", on);
+    WriteNumber(ShowSubfoldersValueName, on);
     ShowFlag(IDM_SUBFOLDERS, on);
     ScanFolder(0);
 }

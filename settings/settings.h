@@ -15,6 +15,8 @@ extern const DWORD RescanDelayTable[4];
 
 extern const char SettingsKeyPath[];
 extern const char RunKeyPath[];
+// The watched folder's value under SettingsKeyPath.
+extern const char FolderValueName[];
 
 // The main loop's time-out for the current RescanDelay. A number outside the
 // table (only possible from hand-edited data) waits like Disabled.

@@ -10,6 +10,7 @@
 #include <vector>
 
 #include "resource.h"
+#include "tests/support/files.h"
 
 namespace {
 
@@ -27,13 +28,6 @@ std::vector<Program> ProgramsToCheck()
     if (lstrcmpA(TARNWICK_EXE, TARNWICK_PE32) != 0)
         programs.push_back({"Twin64", TARNWICK_EXE, IMAGE_FILE_MACHINE_AMD64, IMAGE_NT_OPTIONAL_HDR64_MAGIC});
     return programs;
-}
-
-std::string WindowsPath(const char* unixPath)
-{
-    std::string path = std::string("Z:") + unixPath;
-    std::replace(path.begin(), path.end(), '/', '\\');
-    return path;
 }
 
 std::vector<BYTE> ReadWholeFile(const std::string& path)
@@ -242,7 +236,7 @@ private:
 // loaded as data.
 struct CheckedFile {
     explicit CheckedFile(const Program& expected)
-        : program(expected), path(WindowsPath(expected.unixPath)), data(path)
+        : program(expected), path(ZPath(expected.unixPath)), data(path)
     {}
     const Program& program;
     const std::string path;
@@ -292,7 +286,8 @@ TEST(ProgramFile, ImportsNothingButWindowsOwnDlls)
         const std::vector<std::string> functions = pe.ImportedFunctions();
         EXPECT_NE(functions.end(), std::find(functions.begin(), functions.end(), "Shell_NotifyIconA"));
         EXPECT_NE(functions.end(), std::find(functions.begin(), functions.end(), "GetProcAddress"));
-        EXPECT_EQ(functions.end(), std::find(functions.begin(), functions.end(), "ChangeWindowMessageFilterEx"));
+        EXPECT_EQ(functions.end(),
+                  std::find(functions.begin(), functions.end(), "ChangeWindowMessageFilterEx"));
     });
 }
 

@@ -33,7 +33,9 @@ clone "$work/second/clone/b"
 build "$work/second/clone/b" Pacific/Auckland
 
 status=0
-for file in Tarnwick.exe release/Tarnwick-1.5-win32.zip release/SHA256SUMS; do
+# The archive is named after the version that CMake's project() gives.
+zip=$(cd "$work/a/build" && ls release/Tarnwick-*-win32.zip)
+for file in Tarnwick.exe "$zip" release/SHA256SUMS; do
     if cmp "$work/a/build/$file" "$work/second/clone/b/build/$file"; then
         echo "same: $file"
     else
@@ -41,16 +43,22 @@ for file in Tarnwick.exe release/Tarnwick-1.5-win32.zip release/SHA256SUMS; do
     fi
 done
 # The archive holds the very program that was built, and the README.
-python3 - "$work/a/build" <<'CHECK' || status=1
+python3 - "$work/a/build" "$zip" <<'CHECK' || status=1
 import sys, zipfile
-build = sys.argv[1]
-with zipfile.ZipFile(build + "/release/Tarnwick-1.5-win32.zip") as archive:
+build, name = sys.argv[1], sys.argv[2]
+with zipfile.ZipFile(build + "/" + name) as archive:
     names = archive.namelist()
     packed = archive.read("Tarnwick.exe") if "Tarnwick.exe" in names else b""
+    readme = archive.read("README.txt").decode("ascii") if "README.txt" in names else ""
 with open(build + "/Tarnwick.exe", "rb") as f:
     built = f.read()
 print("archive holds:", " ".join(names))
-sys.exit(0 if names == ["Tarnwick.exe", "README.txt"] and packed == built else 1)
+# Its README is titled with the archive's version and has Windows line ends.
+lines = readme.split("\r\n")
+title = "Tarnwick " + name.split("-")[1]
+print("README.txt begins:", lines[0])
+sys.exit(0 if names == ["Tarnwick.exe", "README.txt"] and packed == built and lines[:2] == [title, "=" * len(title)]
+         and "\n" not in readme.replace("\r\n", "") else 1)
 CHECK
 cat "$work/a/build/release/SHA256SUMS"
 echo "two release builds took $(($(date +%s) - started)) s"

@@ -37,7 +37,7 @@ void OnInitDialog(HWND dialog)
     LinkCursor = LoadCursorA(InstanceOf(dialog), MAKEINTRESOURCEA(IDR_LINK_CURSOR));
     LinkControl = GetDlgItem(dialog, IDC_ABOUT_LINK);
     LinkFont = CreateLinkFont(dialog);
-    SetDlgItemTextA(dialog, IDC_ABOUT_VERSION, "Tarnwick 1.5");
+    SetDlgItemTextA(dialog, IDC_ABOUT_VERSION, "Tarnwick " TARNWICK_VERSION);
     SetDlgItemTextA(dialog, IDC_ABOUT_NOTICE, "Copyright 2026 Orrel Software");
     SetDlgItemTextA(dialog, IDC_ABOUT_AUTHOR, "Written by Ada Merrow");
     SetWindowTextA(LinkControl, LinkAddress);

@@ -8,6 +8,7 @@
 #include <string>
 #include <vector>
 
+#include "resource.h"
 #include "tests/support/files.h"
 #include "tests/support/program.h"
 #include "tests/support/registry.h"
@@ -143,10 +144,10 @@ TEST_F(EndToEnd, SettingsWrittenByOneRunAreReadByTheNext)
     HWND window = program.window;
     EXPECT_EQ(TrayPicture::NotEmpty, WaitForTrayPicture(TrayPicture::NotEmpty));
     // Rescan Long, Buzzer Wave, hidden entries off, start with Windows off.
-    PostMessageA(window, WM_COMMAND, 213, 0);
-    PostMessageA(window, WM_COMMAND, 202, 0);
-    PostMessageA(window, WM_COMMAND, 110, 0);
-    PostMessageA(window, WM_COMMAND, 109, 0);
+    PostMessageA(window, WM_COMMAND, IDM_RESCAN_LONG, 0);
+    PostMessageA(window, WM_COMMAND, IDM_BUZZER_WAVE, 0);
+    PostMessageA(window, WM_COMMAND, IDM_HIDDEN, 0);
+    PostMessageA(window, WM_COMMAND, IDM_PERMANENT, 0);
     EXPECT_EQ(0u, program.Exit());
     EXPECT_EQ(Missing, Stored(RunKey, "Tarnwick"));
 
@@ -234,7 +235,7 @@ TEST_F(EndToEnd, ShiftExitAnsweredYesRemovesTheStoredData)
     {
         // Sharing the program's input state lets this thread hold Shift for it.
         ShiftHeld shift(GetWindowThreadProcessId(window, nullptr));
-        PostMessageA(window, WM_COMMAND, 105, 0);
+        PostMessageA(window, WM_COMMAND, IDM_EXIT, 0);
         question = program.WaitForDialog();
     }
     ASSERT_NE(nullptr, question);
@@ -306,7 +307,7 @@ TEST_F(EndToEnd, ComIsLoadedWhenTheFolderChooserFirstOpensAndServesItEveryTime)
 
     for (int round = 1; round <= 5; ++round) {
         SCOPED_TRACE(round);
-        PostMessageA(window, WM_COMMAND, 108, 0); // Select folder...
+        PostMessageA(window, WM_COMMAND, IDM_SELECT_FOLDER, 0);
         HWND browser = program.WaitForDialog();
         ASSERT_NE(nullptr, browser);
         EXPECT_TRUE(HasLoaded(program.ProcessId(), "ole32.dll"));

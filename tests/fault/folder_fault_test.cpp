@@ -3,6 +3,7 @@
 // at a drive root, and holds entries with unusual names and attributes.
 #include <gtest/gtest.h>
 
+#include "resource.h"
 #include "tests/fault/fault_support.h"
 
 namespace {
@@ -177,7 +178,7 @@ TEST_F(FolderFault, ADriveRootIsWatchedAndAnEmptyOneIsUnavailable)
     ExpectTruthAfterClick(TrayPicture::Unavailable, "the root empty again");
     CreateDirectoryA("T:\\sub", nullptr);
     ExpectTruthAfterClick(TrayPicture::NotEmpty, "a folder on the root");
-    PostMessageA(program.window, WM_COMMAND, 111, 0); // subfolders no longer count
+    PostMessageA(program.window, WM_COMMAND, IDM_SUBFOLDERS, 0); // subfolders no longer count
     EXPECT_EQ(TrayPicture::Empty, WaitForTrayPicture(TrayPicture::Empty));
     EXPECT_EQ(0u, program.Exit());
     RunUnix("rm -f '" + link + "'");

@@ -6,6 +6,7 @@
 #include <random>
 #include <vector>
 
+#include "resource.h"
 #include "tests/fault/fault_support.h"
 
 namespace {
@@ -140,8 +141,8 @@ TEST_F(RegistryFault, OutOfRangeNumbersAreKeptAndActedOnAsDocumented)
         ExpectNumber("See subfolders", flags[(start + 1) % 3], " (kept)");
 
         // The menu's commands still set proper values afterwards.
-        PostMessageA(program.window, WM_COMMAND, 211, 0);
-        PostMessageA(program.window, WM_COMMAND, 200, 0);
+        PostMessageA(program.window, WM_COMMAND, IDM_RESCAN_SHORT, 0);
+        PostMessageA(program.window, WM_COMMAND, IDM_BUZZER_QUIET, 0);
         ASSERT_TRUE(Responds(program.window));
         ExpectNumber("Rescan", 1, " (chosen)");
         ExpectNumber("Buzzer", 0, " (chosen)");
@@ -232,11 +233,11 @@ TEST_F(RegistryFault, SettingsDeletedOrSpoiledWhileRunningAreOnlyWrittenBackWhen
     EXPECT_FALSE(KeyExists(SettingsKey));
 
     // Each change stores its own value, and nothing else comes back.
-    PostMessageA(program.window, WM_COMMAND, 202, 0);
-    PostMessageA(program.window, WM_COMMAND, 212, 0);
-    PostMessageA(program.window, WM_COMMAND, 110, 0);
-    PostMessageA(program.window, WM_COMMAND, 111, 0);
-    PostMessageA(program.window, WM_COMMAND, 109, 0);
+    PostMessageA(program.window, WM_COMMAND, IDM_BUZZER_WAVE, 0);
+    PostMessageA(program.window, WM_COMMAND, IDM_RESCAN_NORMAL, 0);
+    PostMessageA(program.window, WM_COMMAND, IDM_HIDDEN, 0);
+    PostMessageA(program.window, WM_COMMAND, IDM_SUBFOLDERS, 0);
+    PostMessageA(program.window, WM_COMMAND, IDM_PERMANENT, 0);
     ASSERT_TRUE(Responds(program.window));
     ExpectNumber("Buzzer", 2, "");
     ExpectNumber("Rescan", 2, "");

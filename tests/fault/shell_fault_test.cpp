@@ -2,6 +2,7 @@
 // tray menu opened and closed over and over.
 #include <gtest/gtest.h>
 
+#include "resource.h"
 #include "tests/fault/fault_support.h"
 
 namespace {
@@ -28,13 +29,13 @@ protected:
     // its picture showed.
     HANDLE CycleAbout()
     {
-        PostMessageA(program.window, WM_COMMAND, 104, 0);
+        PostMessageA(program.window, WM_COMMAND, IDM_ABOUT, 0);
         HWND about = FindProcessWindow(program.ProcessId(), "#32770", true, 5000);
         EXPECT_NE(nullptr, about);
         if (!about)
             return nullptr;
         const HANDLE picture =
-            HANDLE(SendDlgItemMessageA(about, 907 /* the picture */, STM_GETIMAGE, IMAGE_BITMAP, 0));
+            HANDLE(SendDlgItemMessageA(about, IDC_ABOUT_PICTURE, STM_GETIMAGE, IMAGE_BITMAP, 0));
         SendMessageA(about, WM_COMMAND, IDOK, 0);
         EXPECT_TRUE(Responds(program.window));
         EXPECT_EQ(nullptr, FindProcessWindow(program.ProcessId(), "#32770", true, 0));
@@ -115,7 +116,7 @@ TEST_F(ShellFault, TheAboutBoxOpenedAndClosedManyTimesLeaksNothing)
         << "the About box's picture outlives the dialog";
 
     // The program still answers its commands.
-    PostMessageA(program.window, WM_COMMAND, 202, 0);
+    PostMessageA(program.window, WM_COMMAND, IDM_BUZZER_WAVE, 0);
     EXPECT_TRUE(WaitForValue(SettingsKey, "Buzzer", RawNumber(2)));
 }
 
@@ -133,7 +134,7 @@ TEST_F(ShellFault, TheTrayMenuOpenedAndClosedManyTimesLeaksNothing)
     // the menu's commands still work.
     folder.AddFile("after-the-menus.txt");
     EXPECT_EQ(TrayPicture::NotEmpty, WaitForTrayPicture(TrayPicture::NotEmpty));
-    PostMessageA(program.window, WM_COMMAND, 211, 0);
+    PostMessageA(program.window, WM_COMMAND, IDM_RESCAN_SHORT, 0);
     EXPECT_TRUE(WaitForValue(SettingsKey, "Rescan", RawNumber(1)));
 }
 

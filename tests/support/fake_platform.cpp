@@ -29,7 +29,8 @@ BOOL NotifyTray(DWORD message, NOTIFYICONDATAA* data)
 
 HANDLE ArmChangeNotification(const char* folder, DWORD filter)
 {
-    return ChangeNotifier ? ChangeNotifier(folder, filter) : FindFirstChangeNotificationA(folder, FALSE, filter);
+    return ChangeNotifier ? ChangeNotifier(folder, filter)
+                          : FindFirstChangeNotificationA(folder, FALSE, filter);
 }
 
 void ResetFakePlatform()

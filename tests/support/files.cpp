@@ -1,5 +1,14 @@
 #include "tests/support/files.h"
 
+std::string ZPath(const char* unixPath)
+{
+    std::string path = std::string("Z:") + unixPath;
+    for (char& c : path)
+        if (c == '/')
+            c = '\\';
+    return path;
+}
+
 TempFolder::TempFolder()
 {
     char base[MAX_PATH], name[MAX_PATH];

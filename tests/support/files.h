@@ -22,6 +22,9 @@ private:
     std::string path;
 };
 
+// The Windows path of a Unix one: Wine maps / to Z:.
+std::string ZPath(const char* unixPath);
+
 // Removes a file, or a folder and everything below it, whatever their
 // attributes; true when nothing is left.
 bool RemoveTree(const std::string& path);

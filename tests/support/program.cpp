@@ -2,26 +2,16 @@
 
 #include <shellapi.h>
 
+#include "resource.h"
+#include "tests/support/files.h"
 #include "tests/support/registry.h"
 #include "tests/support/ui.h"
-
-namespace {
-
-const UINT TrayMessage = WM_USER + 1;
-const UINT TrayIconId = 110;
-const WPARAM ExitCommand = 105;
-const WPARAM BuzzerQuietCommand = 200;
-
-} // namespace
+#include "watch/tray.h"
 
 std::string ProgramFile()
 {
-    // The build knows the program by its Unix path; Wine maps / to Z:.
-    std::string path = std::string("Z:") + TARNWICK_EXE;
-    for (char& c : path)
-        if (c == '/')
-            c = '\\';
-    return path;
+    // The build knows the program by its Unix path.
+    return ZPath(TARNWICK_EXE);
 }
 
 RunningProgram::~RunningProgram()
@@ -81,14 +71,14 @@ DWORD RunningProgram::WaitForExit(DWORD timeout) const
 
 DWORD RunningProgram::Exit()
 {
-    PostMessageA(WaitForWindow(), WM_COMMAND, ExitCommand, 0);
+    PostMessageA(WaitForWindow(), WM_COMMAND, IDM_EXIT, 0);
     return WaitForExit();
 }
 
 bool WaitForLoop(HWND window)
 {
     WriteNumber(SettingsKey, "Buzzer", 1);
-    PostMessageA(window, WM_COMMAND, BuzzerQuietCommand, 0);
+    PostMessageA(window, WM_COMMAND, IDM_BUZZER_QUIET, 0);
     return WaitForValue(SettingsKey, "Buzzer", RawNumber(0), 5000);
 }
 
@@ -114,13 +104,13 @@ double CpuMilliseconds(DWORD processId)
 
 void PostTrayMouse(HWND window, UINT mouseMessage)
 {
-    PostMessageA(window, TrayMessage, TrayIconId, mouseMessage);
+    PostMessageA(window, WM_TRAYICON, TRAY_ICON_ID, mouseMessage);
 }
 
 bool ClickIcon(HWND window)
 {
     DWORD_PTR result = 0;
-    if (!SendMessageTimeoutA(window, TrayMessage, TrayIconId, WM_LBUTTONDOWN, SMTO_ABORTIFHUNG, 5000,
+    if (!SendMessageTimeoutA(window, WM_TRAYICON, TRAY_ICON_ID, WM_LBUTTONDOWN, SMTO_ABORTIFHUNG, 5000,
                              &result))
         return false;
     Sleep(GetDoubleClickTime() + 10 + 100);
@@ -132,6 +122,6 @@ void DropIcon(HWND window)
     NOTIFYICONDATAA icon = {};
     icon.cbSize = NOTIFYICONDATAA_V1_SIZE;
     icon.hWnd = window;
-    icon.uID = TrayIconId;
+    icon.uID = TRAY_ICON_ID;
     Shell_NotifyIconA(NIM_DELETE, &icon);
 }

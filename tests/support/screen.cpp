@@ -2,6 +2,8 @@
 
 #include <vector>
 
+#include "tests/support/files.h"
+
 namespace {
 
 HWND TrayWindow()
@@ -59,10 +61,7 @@ RECT TrayArea()
 
 std::string ArtefactPath(const char* name)
 {
-    std::string folder = std::string("Z:") + TARNWICK_ARTEFACTS;
-    for (char& c : folder)
-        if (c == '/')
-            c = '\\';
+    const std::string folder = ZPath(TARNWICK_ARTEFACTS);
     CreateDirectoryA(folder.c_str(), nullptr);
     return folder + "\\" + name + ".bmp";
 }
