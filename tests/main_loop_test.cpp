@@ -3,11 +3,13 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <cstring>
 #include <list>
 #include <vector>
 
 #include "app/main_loop.h"
 #include "settings/settings.h"
+#include "tests/support/fake_platform.h"
 #include "tests/support/files.h"
 #include "tests/support/program.h"
 #include "tests/support/program_state.h"
@@ -108,6 +110,90 @@ TEST_F(MainLoopTest, WithoutANotificationTheLoopWaitsOnTheQueueAloneAndNeverSpin
     before = OwnCpuMilliseconds();
     EXPECT_EQ(0, RunWith({{1000, Quit}}));
     EXPECT_LT(OwnCpuMilliseconds() - before, 200.0) << "the loop spun before the first scan";
+}
+
+// Counts the loop thread's wake-ups while it should sleep, from a thread of
+// its own: reading them from the loop's thread would wake it.
+struct Sleeper {
+    std::string task; // this process's main thread in /proc
+    DWORD loopThread;
+    long before = -1, after = -1;
+};
+
+DWORD WINAPI WatchSleeper(void* parameter)
+{
+    auto* sleeper = static_cast<Sleeper*>(parameter);
+    Sleep(300); // the loop is in its wait by now
+    sleeper->before = VoluntarySwitches(sleeper->task);
+    Sleep(2000);
+    sleeper->after = VoluntarySwitches(sleeper->task);
+    PostThreadMessageA(sleeper->loopThread, WM_QUIT, 0, 0);
+    return 0;
+}
+
+// The wake-ups of the loop in two quiet seconds.
+long IdleWakeUps(const std::string& task)
+{
+    Sleeper sleeper = {task, GetCurrentThreadId()};
+    HANDLE watcher = CreateThread(nullptr, 0, WatchSleeper, &sleeper, 0, nullptr);
+    EXPECT_NE(nullptr, watcher);
+    if (!watcher)
+        return -1;
+    EXPECT_EQ(0, RunWith({}));
+    WaitForSingleObject(watcher, INFINITE);
+    CloseHandle(watcher);
+    EXPECT_NE(-1, sleeper.before);
+    return sleeper.after - sleeper.before;
+}
+
+TEST_F(MainLoopTest, WithTheRescanDelayDisabledAQuietLoopNeverWakes)
+{
+    char exe[MAX_PATH];
+    GetModuleFileNameA(nullptr, exe, sizeof(exe));
+    const std::string process = UnixProcessDirectory(std::strrchr(exe, '\\') + 1);
+    ASSERT_NE("", process) << "this process is not found in /proc";
+    // The Windows main thread is the Unix process's first thread.
+    const std::string task = process + "\\task\\" + process.substr(process.find_last_of('\\') + 1);
+    const long slept = VoluntarySwitches(task);
+    for (int i = 0; i < 5; ++i)
+        Sleep(20);
+    ASSERT_GE(VoluntarySwitches(task) - slept, 5) << "that task is not this thread";
+
+    RescanDelay = 0;
+    ScanFolder(1);
+    ASSERT_TRUE(HoldsChangeNotification());
+    EXPECT_EQ(0, IdleWakeUps(task)) << "the loop woke while watching the folder";
+
+    lstrcpyA(WatchedFolder, (folder.Path() + "\\missing").c_str());
+    ScanFolder(1);
+    ASSERT_EQ(INVALID_HANDLE_VALUE, ChangeHandle);
+    EXPECT_EQ(0, IdleWakeUps(task)) << "the loop woke with the folder missing";
+}
+
+// A file that lands just as a scan arms its watch. Armed before the listing,
+// the listing sees the file or the notification fires; armed after it, the
+// file would fall between the two and the icon show Empty for good.
+TEST_F(MainLoopTest, AFileThatLandsWhileTheScanRunsIsSeen)
+{
+    RescanDelay = 0;
+    ScanFolder(1);
+    ASSERT_EQ(Empty, CurrentTrayState);
+    bool landed = false;
+    ChangeNotifier = [&](const char* watched, DWORD filter) {
+        if (!landed) {
+            landed = true;
+            folder.AddFile("landed-during-the-scan.txt");
+        }
+        return FindFirstChangeNotificationA(watched, FALSE, filter);
+    };
+    ScanFolder(1);
+    ASSERT_TRUE(landed);
+    int shown = -1;
+    EXPECT_EQ(0, RunWith({{500, [&] {
+                               shown = CurrentTrayState;
+                               Quit();
+                           }}}));
+    EXPECT_EQ(NotEmpty, shown);
 }
 
 TEST_F(MainLoopTest, AMissingFolderIsFoundAgainAtTheNextTimeOutOfANewlyChosenDelay)

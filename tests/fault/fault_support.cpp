@@ -146,64 +146,10 @@ int CountWindows(DWORD processId)
     return windows.count;
 }
 
-std::string ReadWhole(const std::string& file)
-{
-    std::string text;
-    HANDLE handle = CreateFileA(file.c_str(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr,
-                                OPEN_EXISTING, 0, nullptr);
-    if (handle == INVALID_HANDLE_VALUE)
-        return text;
-    char chunk[4096];
-    DWORD got = 0;
-    while (ReadFile(handle, chunk, sizeof(chunk), &got, nullptr) && got)
-        text.append(chunk, got);
-    CloseHandle(handle);
-    return text;
-}
-
-std::string Lower(std::string text)
-{
-    CharLowerBuffA(&text[0], DWORD(text.size()));
-    return text;
-}
-
-// The Unix process that runs the program: its command line names the built
-// program and its environment this prefix. Only one copy runs per prefix.
-std::string UnixProcessDirectory()
-{
-    char prefix[1024] = "";
-    GetEnvironmentVariableA("WINEPREFIX", prefix, sizeof(prefix));
-    std::string exe = Lower(ProgramFile());
-    const size_t slash = exe.find_last_of('\\');
-    const std::string exeName = exe.substr(slash + 1);
-    std::string found;
-    WIN32_FIND_DATAA entry;
-    HANDLE listing = FindFirstFileA("Z:\\proc\\*", &entry);
-    if (listing == INVALID_HANDLE_VALUE)
-        return found;
-    do {
-        if (entry.cFileName[0] < '0' || entry.cFileName[0] > '9')
-            continue;
-        const std::string dir = std::string("Z:\\proc\\") + entry.cFileName;
-        std::string commandLine = Lower(ReadWhole(dir + "\\cmdline"));
-        for (char& c : commandLine)
-            if (c == '/')
-                c = '\\';
-        if (commandLine.find(exeName) == std::string::npos)
-            continue;
-        const std::string environment = ReadWhole(dir + "\\environ");
-        if (environment.find(std::string("WINEPREFIX=") + prefix + '\0') == std::string::npos)
-            continue;
-        found = dir;
-        break;
-    } while (FindNextFileA(listing, &entry));
-    FindClose(listing);
-    return found;
-}
-
 int CountUnixFds()
 {
-    const std::string dir = UnixProcessDirectory();
+    const std::string file = ProgramFile();
+    const std::string dir = UnixProcessDirectory(file.substr(file.find_last_of('\\') + 1));
     if (dir.empty())
         return -1;
     int count = 0;

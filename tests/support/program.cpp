@@ -2,6 +2,8 @@
 
 #include <shellapi.h>
 
+#include <cstdlib>
+
 #include "resource.h"
 #include "tests/support/files.h"
 #include "tests/support/registry.h"
@@ -124,4 +126,71 @@ void DropIcon(HWND window)
     icon.hWnd = window;
     icon.uID = TRAY_ICON_ID;
     Shell_NotifyIconA(NIM_DELETE, &icon);
+}
+
+namespace {
+
+std::string ReadWhole(const std::string& file)
+{
+    std::string text;
+    HANDLE handle = CreateFileA(file.c_str(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr,
+                                OPEN_EXISTING, 0, nullptr);
+    if (handle == INVALID_HANDLE_VALUE)
+        return text;
+    char chunk[4096];
+    DWORD got = 0;
+    while (ReadFile(handle, chunk, sizeof(chunk), &got, nullptr) && got)
+        text.append(chunk, got);
+    CloseHandle(handle);
+    return text;
+}
+
+std::string Lower(std::string text)
+{
+    CharLowerBuffA(&text[0], DWORD(text.size()));
+    return text;
+}
+
+} // namespace
+
+std::string UnixProcessDirectory(const std::string& exeName)
+{
+    char prefix[1024] = "";
+    GetEnvironmentVariableA("WINEPREFIX", prefix, sizeof(prefix));
+    const std::string name = Lower(exeName);
+    std::string found;
+    int matches = 0;
+    WIN32_FIND_DATAA entry;
+    HANDLE listing = FindFirstFileA("Z:\\proc\\*", &entry);
+    if (listing == INVALID_HANDLE_VALUE)
+        return found;
+    do {
+        if (entry.cFileName[0] < '0' || entry.cFileName[0] > '9')
+            continue;
+        const std::string dir = std::string("Z:\\proc\\") + entry.cFileName;
+        std::string commandLine = Lower(ReadWhole(dir + "\\cmdline"));
+        for (char& c : commandLine)
+            if (c == '/')
+                c = '\\';
+        if (commandLine.find("\\" + name) == std::string::npos)
+            continue;
+        const std::string environment = ReadWhole(dir + "\\environ");
+        if (environment.find(std::string("WINEPREFIX=") + prefix + '\0') == std::string::npos)
+            continue;
+        found = dir;
+        ++matches;
+    } while (FindNextFileA(listing, &entry));
+    FindClose(listing);
+    return matches == 1 ? found : std::string();
+}
+
+long VoluntarySwitches(const std::string& taskDirectory)
+{
+    const std::string status = ReadWhole(taskDirectory + "\\status");
+    // At a line's start: "nonvoluntary_ctxt_switches" ends in the same words.
+    const char key[] = "\nvoluntary_ctxt_switches:";
+    const size_t at = status.find(key);
+    if (at == std::string::npos)
+        return -1;
+    return std::strtol(status.c_str() + at + sizeof(key) - 1, nullptr, 10);
 }

@@ -52,6 +52,14 @@ bool Responds(HWND window, DWORD timeout = 5000);
 // Processor time (user and kernel) the process has used, in milliseconds.
 double CpuMilliseconds(DWORD processId);
 
+// The /proc folder, as a Z: path, of the one Unix process that runs the
+// Windows program `exeName` in this prefix; empty when there is none, or more
+// than one. Its task "task\\<pid>" is the process's main thread.
+std::string UnixProcessDirectory(const std::string& exeName);
+// How often a Unix thread has gone to sleep of its own accord (its voluntary
+// context switches), read from the task's /proc folder; -1 if unreadable.
+long VoluntarySwitches(const std::string& taskDirectory);
+
 // The mouse on the tray icon, as the shell reports it.
 void PostTrayMouse(HWND window, UINT mouseMessage);
 // Clicks the icon once and returns when the rescan the click asks for is
