@@ -238,7 +238,7 @@ TEST_F(FolderFault, EntriesWithUnusualNamesAndAttributesFollowTheCountingRules)
     const std::string file = base.AddFile("watched\\h.txt");
     ASSERT_TRUE(SetFileAttributesA(file.c_str(), FILE_ATTRIBUTE_HIDDEN));
     expectTruth("hidden file, hidden counted");
-    toggle(110, &hidden);
+    toggle(IDM_HIDDEN, &hidden);
     expectTruth("hidden file, hidden not counted");
     ASSERT_TRUE(SetFileAttributesA(file.c_str(),
                                    FILE_ATTRIBUTE_HIDDEN | FILE_ATTRIBUTE_SYSTEM | FILE_ATTRIBUTE_READONLY));
@@ -252,14 +252,14 @@ TEST_F(FolderFault, EntriesWithUnusualNamesAndAttributesFollowTheCountingRules)
     const std::string sub = watched + "\\sub";
     ASSERT_TRUE(CreateDirectoryA(sub.c_str(), nullptr));
     expectTruth("subfolder, subfolders counted");
-    toggle(111, &subfolders);
+    toggle(IDM_SUBFOLDERS, &subfolders);
     expectTruth("subfolder, subfolders not counted");
     base.AddFile("watched\\sub\\inside.txt");
     expectTruth("a file inside the subfolder");
-    toggle(111, &subfolders);
+    toggle(IDM_SUBFOLDERS, &subfolders);
     ASSERT_TRUE(SetFileAttributesA(sub.c_str(), FILE_ATTRIBUTE_HIDDEN));
     expectTruth("hidden subfolder, hidden not counted");
-    toggle(110, &hidden);
+    toggle(IDM_HIDDEN, &hidden);
     expectTruth("hidden subfolder, hidden counted");
     EXPECT_TRUE(Responds(program.window));
 }
