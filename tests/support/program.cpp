@@ -168,11 +168,14 @@ std::string UnixProcessDirectory(const std::string& exeName)
         if (entry.cFileName[0] < '0' || entry.cFileName[0] > '9')
             continue;
         const std::string dir = std::string("Z:\\proc\\") + entry.cFileName;
-        std::string commandLine = Lower(ReadWhole(dir + "\\cmdline"));
-        for (char& c : commandLine)
+        // Wine shows a Windows program's own path as its first argument.
+        std::string program = Lower(ReadWhole(dir + "\\cmdline").c_str());
+        for (char& c : program)
             if (c == '/')
                 c = '\\';
-        if (commandLine.find("\\" + name) == std::string::npos)
+        const std::string ending = "\\" + name;
+        if (program.size() < ending.size() ||
+            program.compare(program.size() - ending.size(), ending.size(), ending))
             continue;
         const std::string environment = ReadWhole(dir + "\\environ");
         if (environment.find(std::string("WINEPREFIX=") + prefix + '\0') == std::string::npos)
