@@ -265,6 +265,29 @@ TEST_F(EndToEnd, ARestartedTaskbarGetsTheIconBack)
     EXPECT_EQ(0u, program.Exit());
 }
 
+TEST_F(EndToEnd, WithItsIconShownTheProgramSleepsUntilSomethingHappens)
+{
+    ASSERT_TRUE(OpenOnFolder());
+    ASSERT_TRUE(WaitForLoop(program.window));
+    ASSERT_STREQ("Empty", Describe(WaitForTrayPicture(TrayPicture::Empty)));
+    const std::string file = ProgramFile();
+    const std::string process = UnixProcessDirectory(file.substr(file.find_last_of('\\') + 1));
+    ASSERT_NE("", process);
+    // Its one thread is the Unix process's first; with the rescan delay
+    // Disabled and no timer left armed, it does not wake at all.
+    const std::string thread = process + "\\task\\" + process.substr(process.find_last_of('\\') + 1);
+    Sleep(500);
+    const long before = VoluntarySwitches(thread);
+    ASSERT_NE(-1, before);
+    Sleep(3000);
+    EXPECT_EQ(before, VoluntarySwitches(thread)) << "the program woke while nothing happened";
+    // It does wake for a change.
+    folder.AddFile("wake-up.txt");
+    EXPECT_STREQ("NotEmpty", Describe(WaitForTrayPicture(TrayPicture::NotEmpty)));
+    EXPECT_LT(before, VoluntarySwitches(thread));
+    EXPECT_EQ(0u, program.Exit());
+}
+
 TEST_F(EndToEnd, AnIconTheShellLostComesBackAtTheNextChangeUnasked)
 {
     ASSERT_TRUE(OpenOnFolder());
