@@ -140,7 +140,7 @@ long IdleWakeUps(const std::string& task)
     if (!watcher)
         return -1;
     EXPECT_EQ(0, RunWith({}));
-    WaitForSingleObject(watcher, INFINITE);
+    EXPECT_EQ(WAIT_OBJECT_0, WaitForSingleObject(watcher, 10000));
     CloseHandle(watcher);
     EXPECT_NE(-1, sleeper.before);
     return sleeper.after - sleeper.before;
