@@ -33,15 +33,13 @@ else
     what="the 64-bit twin of Tarnwick.exe under 64-bit Wine"
 fi
 echo "Measuring $what: $TARNWICK_ARCH_WHY."
+# The helpers are targets of the product's own build (bench/CMakeLists.txt).
 cmake -S "$root" -B "$build/product" -DCMAKE_BUILD_TYPE=MinSizeRel -DBUILD_TESTING=OFF \
     -DCMAKE_TOOLCHAIN_FILE="$toolchain" >/dev/null
-cmake --build "$build/product" -j "$(nproc)" --target Tarnwick
-cmake -S "$root/bench" -B "$build/helpers" -DTARNWICK_BUILD="$build/product" \
-    -DCMAKE_TOOLCHAIN_FILE="$toolchain" >/dev/null
-cmake --build "$build/helpers" -j "$(nproc)"
+cmake --build "$build/product" -j "$(nproc)" --target Tarnwick bench_helpers
 
 export WINEPREFIX="$build/prefix"
 rm -rf "$WINEPREFIX" "$WINEPREFIX-waiter"
 unset DISPLAY
 exec sh "$root/scripts/wine-session.sh" "$python" "$root/bench/bench.py" \
-    --helpers "$build/helpers" --tarnwick "$build/product/Tarnwick.exe" --build "$what" --out "$out" "$@"
+    --helpers "$build/product/bench" --tarnwick "$build/product/Tarnwick.exe" --build "$what" --out "$out" "$@"
