@@ -2,13 +2,13 @@
 // Tarnwick and prints one line per signal, doing nothing else.
 #include <windows.h>
 
+#include "watch/scan.h"
+
 int main(int argc, char** argv)
 {
     if (argc < 2)
         return 2;
-    HANDLE change = FindFirstChangeNotificationA(argv[1], FALSE,
-                                                 FILE_NOTIFY_CHANGE_FILE_NAME | FILE_NOTIFY_CHANGE_DIR_NAME |
-                                                     FILE_NOTIFY_CHANGE_ATTRIBUTES);
+    HANDLE change = FindFirstChangeNotificationA(argv[1], FALSE, WatchFilter);
     if (change == INVALID_HANDLE_VALUE)
         return 1;
     HANDLE out = GetStdHandle(STD_OUTPUT_HANDLE);

@@ -4,8 +4,8 @@
 # prefix and a virtual display of its own: the shipped 32-bit program where
 # this machine runs 32-bit code, its 64-bit twin where it does not
 # (TARNWICK_ARCH forces one; see scripts/arch.sh). Prints one table and
-# writes it, with the raw figures and a plot, to bench/results/ (or
-# $BENCH_OUT).
+# writes it, with the raw figures, to bench/results/ and into the README's
+# Benchmark section (or to $BENCH_OUT alone).
 #   BENCH_BUILD   build directory (default /tmp/tarnwick-bench-build), with
 #                 a tree per word size
 #   BENCH_OUT     where results go (default bench/results)
@@ -15,15 +15,10 @@ root=$(cd "$(dirname "$0")/.." && pwd)
 . "$root/scripts/arch.sh"
 build=${BENCH_BUILD:-/tmp/tarnwick-bench-build}/$TARNWICK_ARCH
 out=${BENCH_OUT:-$root/bench/results}
+# Only the results kept in the tree are quoted in its README.
+[ -z "${BENCH_OUT:-}" ] && set -- --readme "$root/README.md" "$@"
 
 sh "$root/scripts/setup.sh"
-# The plot is the benchmark's only extra need; Debian's own Python gets it.
-python=/usr/bin/python3
-if ! "$python" -c 'import matplotlib' 2>/dev/null; then
-    sudo=""
-    [ "$(id -u)" = 0 ] || sudo=sudo
-    DEBIAN_FRONTEND=noninteractive $sudo apt-get install -y -q --no-install-recommends python3-matplotlib
-fi
 
 if [ "$TARNWICK_ARCH" = win32 ]; then
     toolchain=$root/cmake/i686-w64-mingw32.cmake
@@ -33,15 +28,14 @@ else
     what="the 64-bit twin of Tarnwick.exe under 64-bit Wine"
 fi
 echo "Measuring $what: $TARNWICK_ARCH_WHY."
+# The helpers are targets of the product's own build (bench/CMakeLists.txt).
 cmake -S "$root" -B "$build/product" -DCMAKE_BUILD_TYPE=MinSizeRel -DBUILD_TESTING=OFF \
     -DCMAKE_TOOLCHAIN_FILE="$toolchain" >/dev/null
-cmake --build "$build/product" -j "$(nproc)" --target Tarnwick
-cmake -S "$root/bench" -B "$build/helpers" -DTARNWICK_BUILD="$build/product" \
-    -DCMAKE_TOOLCHAIN_FILE="$toolchain" >/dev/null
-cmake --build "$build/helpers" -j "$(nproc)"
+cmake --build "$build/product" -j "$(nproc)" --target Tarnwick bench_helpers
 
 export WINEPREFIX="$build/prefix"
 rm -rf "$WINEPREFIX" "$WINEPREFIX-waiter"
 unset DISPLAY
-exec sh "$root/scripts/wine-session.sh" "$python" "$root/bench/bench.py" \
-    --helpers "$build/helpers" --tarnwick "$build/product/Tarnwick.exe" --build "$what" --out "$out" "$@"
+# Debian's own Python, which setup.sh installs.
+exec sh "$root/scripts/wine-session.sh" /usr/bin/python3 "$root/bench/bench.py" \
+    --helpers "$build/product/bench" --tarnwick "$build/product/Tarnwick.exe" --build "$what" --out "$out" "$@"

@@ -12,6 +12,7 @@
 #include <stdio.h>
 #include <stdlib.h>
 
+#include "app/platform.h"
 #include "settings/settings.h"
 #include "watch/scan.h"
 
@@ -137,7 +138,7 @@ int main(int argc, char** argv)
             } else if (what == 4) {
                 OpenListing(WatchedFolder);
             } else {
-                HANDLE change = FindFirstChangeNotificationA(WatchedFolder, FALSE, 7);
+                HANDLE change = ArmChangeNotification(WatchedFolder, WatchFilter);
                 FindCloseChangeNotification(change);
             }
             QueryPerformanceCounter(&b);

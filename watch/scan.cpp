@@ -9,9 +9,6 @@ int WasNotEmpty;
 
 namespace {
 
-constexpr DWORD WatchFilter =
-    FILE_NOTIFY_CHANGE_FILE_NAME | FILE_NOTIFY_CHANGE_DIR_NAME | FILE_NOTIFY_CHANGE_ATTRIBUTES;
-
 // A notification fires once; each scan closes the old one and arms a new one.
 // Closing first lets a folder that was deleted meanwhile go: a handle kept on
 // it would hold it pending deletion. Arming before the listing means a change

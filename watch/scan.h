@@ -3,6 +3,11 @@
 #pragma once
 #include <windows.h>
 
+// What the change notification on the watched folder reports: an entry
+// added, removed or renamed, or its attributes changed (hidden or not).
+constexpr DWORD WatchFilter =
+    FILE_NOTIFY_CHANGE_FILE_NAME | FILE_NOTIFY_CHANGE_DIR_NAME | FILE_NOTIFY_CHANGE_ATTRIBUTES;
+
 // The change notification armed on the watched folder: null before the first
 // scan, INVALID_HANDLE_VALUE while none could be armed.
 extern HANDLE ChangeHandle;
