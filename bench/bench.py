@@ -10,6 +10,7 @@ import json
 import os
 import queue
 import random
+import re
 import shutil
 import subprocess
 import sys
@@ -21,6 +22,9 @@ KINDS = (("arrive", "file lands"), ("leave", "file leaves"))
 SIZES = (10, 1000, 100000)
 WORK = "/tmp/tarnwick-bench-work"
 README_BEGIN, README_END = "<!-- bench:begin -->\n", "<!-- bench:end -->\n"
+# The program's command numbers, from its resource header.
+with open(os.path.join(os.path.dirname(os.path.abspath(__file__)), "..", "res", "resource.h")) as header:
+    IDM = {name: int(number) for name, number in re.findall(r"#define (IDM_\w+) (\d+)", header.read())}
 QUIET = {"stdin": subprocess.DEVNULL, "stdout": subprocess.DEVNULL, "stderr": subprocess.DEVNULL}
 
 
@@ -110,7 +114,7 @@ class Watched:
         return item[0]
 
     def exit(self):
-        self.ask("post %s 105" % self.window_class)
+        self.ask("post %s %d" % (self.window_class, IDM["IDM_EXIT"]))
         check(self.process.wait(timeout=15) == 0, self.window_class + " did not end cleanly")
 
 
@@ -276,13 +280,13 @@ def idle(args, ask, results):
     program.lines.quiet(500)
     pids = {"program": program.process.pid, "trivial": trivial.process.pid, "server": wineserver_pid()}
     i = {"Disabled": idle_minute(args, pids, program, trivial)}
-    ask("post Tarnwick 211")  # rescan Short
+    ask("post Tarnwick %d" % IDM["IDM_RESCAN_SHORT"])
     program.lines.quiet(500)
     i["Short"] = idle_minute(args, pids, program, trivial)
     # Menu commands that rescan without Checking, on a folder that stays
     # empty: rescan Disabled, Hidden files off, Hidden files on.
     program.lines.quiet(0)
-    ask("post Tarnwick 210", "post Tarnwick 110", "post Tarnwick 110")
+    ask(*("post Tarnwick %d" % IDM[name] for name in ("IDM_RESCAN_DISABLED", "IDM_HIDDEN", "IDM_HIDDEN")))
     i["unchanged_calls"] = len(program.lines.quiet(500))
     program.exit()
     trivial.exit()
