@@ -15,8 +15,3 @@ BOOL NotifyTray(DWORD message, NOTIFYICONDATAA* data)
 {
     return Shell_NotifyIconA(message, data);
 }
-
-HANDLE ArmChangeNotification(const char* folder, DWORD filter)
-{
-    return FindFirstChangeNotificationA(folder, FALSE, filter);
-}

@@ -1,23 +1,7 @@
-// The platform layer of the rescan-only copy: the product's own calls, except
-// that no change notification can be armed, so that copy learns of a change
-// from its rescan delay alone.
+// The rescan-only copy's change notification: none can be armed, so that copy
+// learns of a change from its rescan delay alone. The rest of its platform
+// layer is the product's own.
 #include "app/platform.h"
-
-void PlayAlert(UINT type)
-{
-    MessageBeep(type);
-}
-
-void ShellOpen(HWND owner, const char* verb, const char* file, const char* parameters, const char* directory,
-               int show)
-{
-    ShellExecuteA(owner, verb, file, parameters, directory, show);
-}
-
-BOOL NotifyTray(DWORD message, NOTIFYICONDATAA* data)
-{
-    return Shell_NotifyIconA(message, data);
-}
 
 HANDLE ArmChangeNotification(const char*, DWORD)
 {
