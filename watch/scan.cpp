@@ -35,6 +35,12 @@ bool HoldsChangeNotification()
     return ChangeHandle && ChangeHandle != INVALID_HANDLE_VALUE;
 }
 
+bool IsFolder(const char* path)
+{
+    const DWORD attributes = GetFileAttributesA(path);
+    return attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_DIRECTORY);
+}
+
 bool IsCountedEntry(DWORD attributes, const char* name)
 {
     if (!ShowHidden && (attributes & FILE_ATTRIBUTE_HIDDEN))
@@ -64,20 +70,25 @@ void ScanFolder(int showChecking)
     char pattern[1032];
     WIN32_FIND_DATAA entry;
     HANDLE listing = INVALID_HANDLE_VALUE;
+    DWORD error = ERROR_PATH_NOT_FOUND;
     if (WatchedFolder[0]) {
         MakeSearchPattern(WatchedFolder, pattern);
         listing = FindFirstFileA(pattern, &entry);
+        error = GetLastError();
     }
-    if (listing == INVALID_HANDLE_VALUE) {
+    bool found = false;
+    if (listing != INVALID_HANDLE_VALUE) {
+        // A presence test: stop at the first counted entry.
+        found = IsCountedEntry(entry.dwFileAttributes, entry.cFileName);
+        while (!found && FindNextFileA(listing, &entry))
+            found = IsCountedEntry(entry.dwFileAttributes, entry.cFileName);
+        FindClose(listing);
+    } else if (error != ERROR_FILE_NOT_FOUND || !IsFolder(WatchedFolder)) {
+        // A drive root lists no "." or "..", so an empty one matches nothing
+        // and fails with "no matching files": that alone is an empty folder.
         SetTrayState(Unavailable);
         return;
     }
-
-    // A presence test: stop at the first counted entry.
-    bool found = IsCountedEntry(entry.dwFileAttributes, entry.cFileName);
-    while (!found && FindNextFileA(listing, &entry))
-        found = IsCountedEntry(entry.dwFileAttributes, entry.cFileName);
-    FindClose(listing);
 
     if (found) {
         SetTrayState(NotEmpty);

@@ -17,6 +17,9 @@ bool HoldsChangeNotification();
 // Whether the last scan that could list the folder found a counted entry.
 extern int WasNotEmpty;
 
+// Whether `path` names an existing folder.
+bool IsFolder(const char* path);
+
 // Whether an entry with these attributes and this name counts under the
 // current ShowHidden and ShowSubfolders settings. Names beginning with a dot
 // never count.

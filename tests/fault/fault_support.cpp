@@ -281,8 +281,13 @@ TrayPicture Truth(const std::string& folder, bool hidden, bool subfolders)
     pattern += "*.*";
     WIN32_FIND_DATAA entry;
     HANDLE listing = FindFirstFileA(pattern.c_str(), &entry);
-    if (listing == INVALID_HANDLE_VALUE)
-        return TrayPicture::Unavailable;
+    if (listing == INVALID_HANDLE_VALUE) {
+        // An empty drive root lists nothing at all.
+        const bool nothingMatched = GetLastError() == ERROR_FILE_NOT_FOUND;
+        const DWORD attributes = GetFileAttributesA(folder.c_str());
+        const bool isFolder = attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_DIRECTORY);
+        return nothingMatched && isFolder ? TrayPicture::Empty : TrayPicture::Unavailable;
+    }
     bool found = false;
     do {
         found = (hidden || !(entry.dwFileAttributes & FILE_ATTRIBUTE_HIDDEN)) &&
