@@ -219,58 +219,6 @@ bool GdiObjectAlive(DWORD processId, HANDLE object)
     return entry.type != 0 && entry.unique == HIWORD(ULONG_PTR(object));
 }
 
-std::string UnixPath(const std::string& windowsPath)
-{
-    typedef char*(CDECL * ToUnix)(const WCHAR*);
-    auto toUnix = reinterpret_cast<ToUnix>(
-        reinterpret_cast<void*>(GetProcAddress(GetModuleHandleA("kernel32.dll"), "wine_get_unix_file_name")));
-    if (!toUnix)
-        return std::string();
-    WCHAR wide[2048];
-    MultiByteToWideChar(CP_ACP, 0, windowsPath.c_str(), -1, wide, 2048);
-    char* unixName = toUnix(wide);
-    std::string result = unixName ? unixName : "";
-    if (unixName)
-        HeapFree(GetProcessHeap(), 0, unixName);
-    return result;
-}
-
-bool RunUnix(const std::string& script, DWORD timeout)
-{
-    static int serial;
-    char temp[MAX_PATH], name[MAX_PATH];
-    GetTempPathA(sizeof(temp), temp);
-    wsprintfA(name, "%stw-fault-%lu-%d", temp, GetCurrentProcessId(), ++serial);
-    const std::string file = std::string(name) + ".sh", done = std::string(name) + ".done";
-    const std::string body = script + "\ntouch '" + UnixPath(done) + "'\n";
-    HANDLE handle = CreateFileA(file.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, 0, nullptr);
-    DWORD written = 0;
-    WriteFile(handle, body.data(), DWORD(body.size()), &written, nullptr);
-    CloseHandle(handle);
-
-    // Wine starts a Unix program it is given but cannot wait for it: the
-    // script marks its end with a file instead.
-    std::string commandLine = "/bin/sh \"" + UnixPath(file) + "\"";
-    STARTUPINFOA startup = {};
-    startup.cb = sizeof(startup);
-    PROCESS_INFORMATION process = {};
-    if (!CreateProcessA(nullptr, &commandLine[0], nullptr, nullptr, FALSE, 0, nullptr, nullptr, &startup,
-                        &process))
-        return false;
-    if (process.hProcess)
-        CloseHandle(process.hProcess);
-    if (process.hThread)
-        CloseHandle(process.hThread);
-    const DWORD start = GetTickCount();
-    bool finished = false;
-    while (!(finished = GetFileAttributesA(done.c_str()) != INVALID_FILE_ATTRIBUTES) &&
-           GetTickCount() - start < timeout)
-        Sleep(20);
-    DeleteFileA(done.c_str());
-    DeleteFileA(file.c_str());
-    return finished;
-}
-
 TrayPicture Truth(const std::string& folder, bool hidden, bool subfolders)
 {
     if (folder.empty())

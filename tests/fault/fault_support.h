@@ -33,10 +33,6 @@ void ExpectFlat(const Usage& before, const Usage& after, int rounds, const char*
 // Whether a GDI handle of the process still names a live object.
 bool GdiObjectAlive(DWORD processId, HANDLE object);
 
-// Runs a shell script on the Unix side and waits until it has finished.
-bool RunUnix(const std::string& script, DWORD timeout = 15000);
-// The Unix path behind a Z: path.
-std::string UnixPath(const std::string& windowsPath);
 
 // The picture the documented rules give for `folder` under these settings,
 // listing it the way the program does.

@@ -41,6 +41,73 @@ std::string TempFolder::AddFolder(const char* name, DWORD attributes) const
     return folder;
 }
 
+std::string ReadWhole(const std::string& file)
+{
+    std::string text;
+    HANDLE handle = CreateFileA(file.c_str(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr,
+                                OPEN_EXISTING, 0, nullptr);
+    if (handle == INVALID_HANDLE_VALUE)
+        return text;
+    char chunk[4096];
+    DWORD got = 0;
+    while (ReadFile(handle, chunk, sizeof(chunk), &got, nullptr) && got)
+        text.append(chunk, got);
+    CloseHandle(handle);
+    return text;
+}
+
+std::string UnixPath(const std::string& windowsPath)
+{
+    typedef char*(CDECL * ToUnix)(const WCHAR*);
+    auto toUnix = reinterpret_cast<ToUnix>(
+        reinterpret_cast<void*>(GetProcAddress(GetModuleHandleA("kernel32.dll"), "wine_get_unix_file_name")));
+    if (!toUnix)
+        return std::string();
+    WCHAR wide[2048];
+    MultiByteToWideChar(CP_ACP, 0, windowsPath.c_str(), -1, wide, 2048);
+    char* unixName = toUnix(wide);
+    std::string result = unixName ? unixName : "";
+    if (unixName)
+        HeapFree(GetProcessHeap(), 0, unixName);
+    return result;
+}
+
+bool RunUnix(const std::string& script, DWORD timeout)
+{
+    static int serial;
+    char temp[MAX_PATH], name[MAX_PATH];
+    GetTempPathA(sizeof(temp), temp);
+    wsprintfA(name, "%stw-fault-%lu-%d", temp, GetCurrentProcessId(), ++serial);
+    const std::string file = std::string(name) + ".sh", done = std::string(name) + ".done";
+    const std::string body = script + "\ntouch '" + UnixPath(done) + "'\n";
+    HANDLE handle = CreateFileA(file.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, 0, nullptr);
+    DWORD written = 0;
+    WriteFile(handle, body.data(), DWORD(body.size()), &written, nullptr);
+    CloseHandle(handle);
+
+    // Wine starts a Unix program it is given but cannot wait for it: the
+    // script marks its end with a file instead.
+    std::string commandLine = "/bin/sh \"" + UnixPath(file) + "\"";
+    STARTUPINFOA startup = {};
+    startup.cb = sizeof(startup);
+    PROCESS_INFORMATION process = {};
+    if (!CreateProcessA(nullptr, &commandLine[0], nullptr, nullptr, FALSE, 0, nullptr, nullptr, &startup,
+                        &process))
+        return false;
+    if (process.hProcess)
+        CloseHandle(process.hProcess);
+    if (process.hThread)
+        CloseHandle(process.hThread);
+    const DWORD start = GetTickCount();
+    bool finished = false;
+    while (!(finished = GetFileAttributesA(done.c_str()) != INVALID_FILE_ATTRIBUTES) &&
+           GetTickCount() - start < timeout)
+        Sleep(20);
+    DeleteFileA(done.c_str());
+    DeleteFileA(file.c_str());
+    return finished;
+}
+
 bool RemoveTree(const std::string& path)
 {
     const DWORD attributes = GetFileAttributesA(path.c_str());

@@ -28,3 +28,10 @@ std::string ZPath(const char* unixPath);
 // Removes a file, or a folder and everything below it, whatever their
 // attributes; true when nothing is left.
 bool RemoveTree(const std::string& path);
+
+// Everything a file holds, read to its end; empty when it cannot be opened.
+std::string ReadWhole(const std::string& file);
+// Runs a shell script on the Unix side and waits until it has finished.
+bool RunUnix(const std::string& script, DWORD timeout = 15000);
+// The Unix path behind a Windows path.
+std::string UnixPath(const std::string& windowsPath);

@@ -130,21 +130,6 @@ void DropIcon(HWND window)
 
 namespace {
 
-std::string ReadWhole(const std::string& file)
-{
-    std::string text;
-    HANDLE handle = CreateFileA(file.c_str(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr,
-                                OPEN_EXISTING, 0, nullptr);
-    if (handle == INVALID_HANDLE_VALUE)
-        return text;
-    char chunk[4096];
-    DWORD got = 0;
-    while (ReadFile(handle, chunk, sizeof(chunk), &got, nullptr) && got)
-        text.append(chunk, got);
-    CloseHandle(handle);
-    return text;
-}
-
 std::string Lower(std::string text)
 {
     CharLowerBuffA(&text[0], DWORD(text.size()));
