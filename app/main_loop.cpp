@@ -3,6 +3,7 @@
 #include "app/main_window.h"
 #include "app/platform.h"
 #include "settings/settings.h"
+#include "watch/drive.h"
 #include "watch/scan.h"
 #include "watch/tray.h"
 
@@ -43,22 +44,33 @@ int RunMainLoop()
     // message: a steady trickle of messages must not put it off for ever.
     DWORD lastScan = GetTickCount();
     while (!quit) {
-        // Without a notification (none armed yet, or the folder is missing)
-        // wait on the queue and the time-out alone: INVALID_HANDLE_VALUE is
-        // no wait object, and waiting on it would make the loop spin. With no
-        // handle, WAIT_OBJECT_0 means input, not a change.
-        const bool watching = HoldsChangeNotification();
-        DWORD timeout = RescanTimeout();
+        // Wait on the notifications that are armed, and on the queue. Without
+        // one (none armed yet, or the folder is missing) wait on the queue and
+        // the time-out alone: INVALID_HANDLE_VALUE is no wait object, and
+        // waiting on it would make the loop spin.
+        HANDLE changes[2];
+        DWORD count = 0;
+        if (ChangeHandle.Armed())
+            changes[count++] = ChangeHandle;
+        if (ParentWatch.Armed())
+            changes[count++] = ParentWatch;
+        DWORD timeout = ScanTimeout();
         if (timeout != INFINITE) {
             const DWORD elapsed = GetTickCount() - lastScan;
             timeout = elapsed < timeout ? timeout - elapsed : 0;
         }
-        const DWORD result =
-            MsgWaitForMultipleObjects(watching ? 1 : 0, &ChangeHandle, FALSE, timeout, WakeMask);
-        if ((watching && result == WAIT_OBJECT_0) || result == WAIT_TIMEOUT) {
+        const DWORD result = MsgWaitForMultipleObjects(count, changes, FALSE, timeout, WakeMask);
+        bool scanned = false;
+        if (result < count && changes[result] == ParentWatch) {
+            // A change above a missing folder counts as a scan only once the
+            // folder is back: a busy parent must not put off the rescan.
+            scanned = LookForReturn();
+        } else if (result < count || result == WAIT_TIMEOUT) {
             ScanFolder(1);
-            lastScan = GetTickCount();
+            scanned = true;
         }
+        if (scanned)
+            lastScan = GetTickCount();
         while (PeekMessageA(&message, nullptr, 0, 0, PM_REMOVE)) {
             if (message.message == WM_QUIT) {
                 quit = true;
@@ -73,8 +85,8 @@ int RunMainLoop()
 
 void Shutdown()
 {
-    if (HoldsChangeNotification())
-        FindCloseChangeNotification(ChangeHandle);
-    ChangeHandle = nullptr;
+    DriveRegistration.Unregister();
+    ChangeHandle.Close();
+    ParentWatch.Close();
     NotifyTray(NIM_DELETE, &TrayIconData);
 }

@@ -8,6 +8,7 @@
 #include "ui/about.h"
 #include "ui/res_string.h"
 #include "ui/tray_menu.h"
+#include "watch/drive.h"
 #include "watch/scan.h"
 #include "watch/tray.h"
 
@@ -155,6 +156,10 @@ LRESULT CALLBACK MainWindowProc(HWND window, UINT message, WPARAM wParam, LPARAM
             ScanFolder(1);
             return TRUE;
         }
+        break;
+    case WM_DEVICECHANGE:
+        if (OnDeviceChange(wParam, lParam))
+            return TRUE;
         break;
     case WM_QUERYOPEN:
         return 0;

@@ -106,7 +106,7 @@ TEST_F(MainLoopTest, WithoutANotificationTheLoopWaitsOnTheQueueAloneAndNeverSpin
     EXPECT_EQ(Unavailable, CurrentTrayState);
 
     // Before the first scan there is no handle at all.
-    ChangeHandle = nullptr;
+    ChangeHandle.Close();
     before = OwnCpuMilliseconds();
     EXPECT_EQ(0, RunWith({{1000, Quit}}));
     EXPECT_LT(OwnCpuMilliseconds() - before, 200.0) << "the loop spun before the first scan";
@@ -161,7 +161,7 @@ TEST_F(MainLoopTest, WithTheRescanDelayDisabledAQuietLoopNeverWakes)
 
     RescanDelay = 0;
     ScanFolder(1);
-    ASSERT_TRUE(HoldsChangeNotification());
+    ASSERT_TRUE(ChangeHandle.Armed());
     EXPECT_EQ(0, IdleWakeUps(task)) << "the loop woke while watching the folder";
 
     lstrcpyA(WatchedFolder, (folder.Path() + "\\missing").c_str());
@@ -200,6 +200,8 @@ TEST_F(MainLoopTest, AMissingFolderIsFoundAgainAtTheNextTimeOutOfANewlyChosenDel
 {
     const std::string missing = folder.Path() + "\\later";
     lstrcpyA(WatchedFolder, missing.c_str());
+    // Nothing watched, not even the folder above: only the time-out looks.
+    ChangeNotifier = [](const char*, DWORD) { return INVALID_HANDLE_VALUE; };
     RescanDelay = 0;
     ScanFolder(1);
     ASSERT_EQ(Unavailable, CurrentTrayState);
@@ -225,6 +227,56 @@ TEST_F(MainLoopTest, AMissingFolderIsFoundAgainAtTheNextTimeOutOfANewlyChosenDel
     EXPECT_EQ(Unavailable, soon);
     EXPECT_EQ(NotEmpty, later);
     EXPECT_LT(OwnCpuMilliseconds() - before, 1000.0);
+}
+
+// A share whose server sends no change notifications lists all the same;
+// with the rescan delay Disabled it would never be looked at again.
+TEST_F(MainLoopTest, AFolderThatListsButCannotBeWatchedIsLookedAtEveryTenSecondsUntilItCanBe)
+{
+    bool refused = true;
+    std::vector<DWORD> looks; // when each scan armed its watch
+    ChangeNotifier = [&](const char* watched, DWORD filter) {
+        looks.push_back(GetTickCount());
+        return refused ? INVALID_HANDLE_VALUE : FindFirstChangeNotificationA(watched, FALSE, filter);
+    };
+    ScanFolder(1);
+    int before = -1;
+    EXPECT_EQ(0, RunWith({{100, [&] { folder.AddFile("arrival.txt"); }},
+                          {9000,
+                           [&] {
+                               before = CurrentTrayState;
+                               refused = false;
+                           }},
+                          {12000, Quit}}));
+    EXPECT_EQ(Empty, before);
+    EXPECT_EQ(NotEmpty, CurrentTrayState);
+    // One look 10 s on, which armed a watch: from then on Disabled waits.
+    ASSERT_EQ(2u, looks.size());
+    EXPECT_NEAR(10000.0, double(looks[1] - looks[0]), 600.0);
+}
+
+// An inbox deleted and made again, as sync tools do, with the rescan delay
+// Disabled: the nearest folder above it is watched meanwhile.
+TEST_F(MainLoopTest, AFolderThatComesBackIsSeenAndOtherChangesAboveItShowNothing)
+{
+    lstrcpyA(WatchedFolder, (folder.Path() + "\\drop\\inbox").c_str());
+    ScanFolder(1);
+    TempFolder staging;
+    const std::string inbox = staging.AddFolder("inbox");
+    staging.AddFile("inbox\\page.pdf");
+    TrayCalls.clear();
+    size_t shown = 99;
+    EXPECT_EQ(0, RunWith({{50, [&] { folder.AddFolder("elsewhere"); }},
+                          {150, [&] { folder.AddFolder("drop"); }}, // on the way back
+                          {250, [&] { folder.AddFolder("drop\\other"); }},
+                          {350, [&] { shown = TrayCalls.size(); }},
+                          {400, [&] { MoveFileA(inbox.c_str(), WatchedFolder); }},
+                          {600, Quit}}));
+    EXPECT_EQ(0u, shown) << "a change that did not bring the folder back showed";
+    ASSERT_EQ(1u, TrayCalls.size()) << "the return showed Checking, or nothing";
+    EXPECT_EQ(NotEmpty, CurrentTrayState);
+    EXPECT_TRUE(ChangeHandle.Armed());
+    EXPECT_FALSE(ParentWatch.Armed());
 }
 
 // Records that a window message was dispatched.
@@ -260,8 +312,10 @@ TEST_F(MainLoopTest, ShutdownClosesTheNotificationAndRemovesTheIcon)
     ASSERT_NE(0u, TrayIconData.cbSize);
     ASSERT_TRUE(Shell_NotifyIconA(NIM_MODIFY, &TrayIconData));
     const HANDLE notification = ChangeHandle;
+    const SameObject armed(notification);
+    ASSERT_TRUE(armed.NamedBy(notification));
     Shutdown();
-    EXPECT_EQ(WAIT_FAILED, WaitForSingleObject(notification, 0));
+    EXPECT_FALSE(armed.NamedBy(notification));
     EXPECT_FALSE(Shell_NotifyIconA(NIM_MODIFY, &TrayIconData));
 }
 

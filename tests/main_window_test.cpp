@@ -381,7 +381,7 @@ TEST_F(MainWindowTest, AResumeFromSleepLooksAfreshAndWatchesAgain)
         ASSERT_EQ(2u, TrayCalls.size()); // Checking, then the folder's state
         EXPECT_EQ(TrayIcons[Checking], TrayCalls[0].icon);
         EXPECT_EQ(Empty, CurrentTrayState);
-        ASSERT_TRUE(HoldsChangeNotification());
+        ASSERT_TRUE(ChangeHandle.Armed());
     }
     CreateDirectoryA((away + "\\landed").c_str(), nullptr);
     EXPECT_EQ(WAIT_OBJECT_0, WaitForSingleObject(ChangeHandle, 2000));

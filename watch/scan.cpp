@@ -2,23 +2,119 @@
 
 #include "app/platform.h"
 #include "settings/settings.h"
+#include "watch/drive.h"
 #include "watch/tray.h"
 
-HANDLE ChangeHandle;
+ChangeNotification ChangeHandle;
+ChangeNotification ParentWatch;
 int WasNotEmpty;
+bool FolderUnwatched;
 
 namespace {
 
-// A notification fires once; each scan closes the old one and arms a new one.
-// Closing first lets a folder that was deleted meanwhile go: a handle kept on
-// it would hold it pending deletion. Arming before the listing means a change
-// that lands while we list raises a signal (and so one more scan) instead of
-// going unseen.
-void ReplaceWatch()
+// The length of the root that `path` starts with: "C:\" or
+// "\\server\share\"; 0 for anything else.
+int RootLength(const char* path)
 {
-    if (HoldsChangeNotification())
-        FindCloseChangeNotification(ChangeHandle);
-    ChangeHandle = ArmChangeNotification(WatchedFolder, WatchFilter);
+    if (path[0] && path[1] == ':' && path[2] == '\\')
+        return 3;
+    if (path[0] != '\\' || path[1] != '\\')
+        return 0;
+    const char* c = path + 2;
+    for (int part = 0; part < 2; ++part) { // the server's name, then the share's
+        while (*c && *c != '\\')
+            c = CharNextA(c);
+        if (*c)
+            ++c;
+    }
+    return int(c - path);
+}
+
+// Cuts the last name off `path` ("C:\a\b" gives "C:\a", "C:\a" gives
+// "C:\"); false when only a root, or nothing, is left to cut to. Forwards,
+// since a backslash byte may end a double-byte character.
+bool CutToParent(char* path)
+{
+    char* const root = path + RootLength(path);
+    char* parentEnd = nullptr; // where the last name's parent ends
+    char* separator = root;    // where the backslashes before a name begin
+    bool inName = false;
+    for (char* c = root; *c; c = CharNextA(c)) {
+        if (*c == '\\') {
+            if (inName)
+                separator = c;
+            inName = false;
+        } else {
+            if (!inName)
+                parentEnd = separator;
+            inName = true;
+        }
+    }
+    if (!parentEnd || parentEnd == path)
+        return false;
+    *parentEnd = 0;
+    return true;
+}
+
+// While the folder cannot be listed, watches the nearest folder above it that
+// exists for folders coming and going, so that the folder's return is seen.
+// A path whose drive or share is gone has nothing above it to watch.
+void WatchForReturn()
+{
+    char parent[sizeof(WatchedFolder)];
+    lstrcpyA(parent, WatchedFolder);
+    while (CutToParent(parent)) {
+        const DWORD attributes = GetFileAttributesA(parent);
+        if (attributes == INVALID_FILE_ATTRIBUTES) {
+            const DWORD error = GetLastError();
+            if (error != ERROR_FILE_NOT_FOUND && error != ERROR_PATH_NOT_FOUND)
+                break;
+        } else if (attributes & FILE_ATTRIBUTE_DIRECTORY) {
+            ParentWatch.Arm(parent, FILE_NOTIFY_CHANGE_DIR_NAME);
+            return;
+        }
+    }
+    ParentWatch.Close();
+}
+
+// Lists the folder: Empty, NotEmpty or Unavailable.
+TrayState ListFolder()
+{
+    // An empty path would list the root of the current drive, a folder nobody
+    // chose; it is simply not available.
+    if (!WatchedFolder[0])
+        return Unavailable;
+    char pattern[1032];
+    WIN32_FIND_DATAA entry;
+    MakeSearchPattern(WatchedFolder, pattern);
+    const HANDLE listing = FindFirstFileA(pattern, &entry);
+    if (listing == INVALID_HANDLE_VALUE) {
+        // A drive root lists no "." or "..", so an empty one matches nothing
+        // and fails with "no matching files": that alone is an empty folder.
+        const bool nothingMatched = GetLastError() == ERROR_FILE_NOT_FOUND;
+        return nothingMatched && IsFolder(WatchedFolder) ? Empty : Unavailable;
+    }
+    // A presence test: stop at the first counted entry.
+    bool found = IsCountedEntry(entry.dwFileAttributes, entry.cFileName);
+    while (!found && FindNextFileA(listing, &entry))
+        found = IsCountedEntry(entry.dwFileAttributes, entry.cFileName);
+    FindClose(listing);
+    return found ? NotEmpty : Empty;
+}
+
+// After a scan: the watch above a folder that cannot be listed, the period of
+// one that lists but cannot be watched, and the drive's registration.
+void KeepWatching(bool listed)
+{
+    if (listed)
+        ParentWatch.Close();
+    else
+        WatchForReturn();
+    // A share whose server sends no change notifications lists all the same.
+    FolderUnwatched = listed && !ChangeHandle.Armed();
+    // Only what the program holds on a drive keeps Windows from removing it.
+    if (ChangeHandle.Armed() || ParentWatch.Armed())
+        KeepDriveRegistration();
 }
 
 void SoundAlert()
@@ -29,11 +125,6 @@ void SoundAlert()
 }
 
 } // namespace
-
-bool HoldsChangeNotification()
-{
-    return ChangeHandle && ChangeHandle != INVALID_HANDLE_VALUE;
-}
 
 bool IsFolder(const char* path)
 {
@@ -63,39 +154,47 @@ void ScanFolder(int showChecking)
 {
     if (showChecking)
         SetTrayState(Checking);
-    ReplaceWatch();
+    // A notification fires once; each scan closes the old one and arms a new
+    // one. Closing first lets a folder that was deleted meanwhile go: a handle
+    // kept on it would hold it pending deletion. Arming before the listing
+    // means a change that lands while we list raises a signal (and so one
+    // more scan) instead of going unseen.
+    ChangeHandle.Arm(WatchedFolder, WatchFilter);
 
-    // An empty path would list the root of the current drive, a folder nobody
-    // chose; it is simply not available.
-    char pattern[1032];
-    WIN32_FIND_DATAA entry;
-    HANDLE listing = INVALID_HANDLE_VALUE;
-    DWORD error = ERROR_PATH_NOT_FOUND;
-    if (WatchedFolder[0]) {
-        MakeSearchPattern(WatchedFolder, pattern);
-        listing = FindFirstFileA(pattern, &entry);
-        error = GetLastError();
-    }
-    bool found = false;
-    if (listing != INVALID_HANDLE_VALUE) {
-        // A presence test: stop at the first counted entry.
-        found = IsCountedEntry(entry.dwFileAttributes, entry.cFileName);
-        while (!found && FindNextFileA(listing, &entry))
-            found = IsCountedEntry(entry.dwFileAttributes, entry.cFileName);
-        FindClose(listing);
-    } else if (error != ERROR_FILE_NOT_FOUND || !IsFolder(WatchedFolder)) {
-        // A drive root lists no "." or "..", so an empty one matches nothing
-        // and fails with "no matching files": that alone is an empty folder.
-        SetTrayState(Unavailable);
-        return;
-    }
+    const TrayState state = ListFolder();
+    SetTrayState(state);
+    if (state == NotEmpty && !WasNotEmpty)
+        SoundAlert();
+    if (state != Unavailable)
+        WasNotEmpty = state == NotEmpty;
+    KeepWatching(state != Unavailable);
+}
 
-    if (found) {
-        SetTrayState(NotEmpty);
-        if (!WasNotEmpty)
-            SoundAlert();
-    } else {
-        SetTrayState(Empty);
+bool LookForReturn()
+{
+    if (IsFolder(WatchedFolder)) {
+        ScanFolder(0);
+        return true;
     }
-    WasNotEmpty = found;
+    // Something else changed up there, or a folder on the way back appeared:
+    // watch again, from the nearest folder that exists now.
+    WatchForReturn();
+    return false;
+}
+
+void LetGoOfFolder()
+{
+    ChangeHandle.Close();
+    ParentWatch.Close();
+    FolderUnwatched = false;
+    SetTrayState(Unavailable);
+}
+
+DWORD ScanTimeout()
+{
+    // Looked at as often as the Short rescan delay asks, at least, until a
+    // watch can be armed.
+    const DWORD shortDelay = RescanDelayTable[1];
+    const DWORD delay = RescanTimeout();
+    return FolderUnwatched && delay > shortDelay ? shortDelay : delay;
 }

@@ -3,19 +3,24 @@
 #pragma once
 #include <windows.h>
 
+#include "watch/change_notification.h"
+
 // What the change notification on the watched folder reports: an entry
 // added, removed or renamed, or its attributes changed (hidden or not).
 constexpr DWORD WatchFilter =
     FILE_NOTIFY_CHANGE_FILE_NAME | FILE_NOTIFY_CHANGE_DIR_NAME | FILE_NOTIFY_CHANGE_ATTRIBUTES;
 
-// The change notification armed on the watched folder: null before the first
-// scan, INVALID_HANDLE_VALUE while none could be armed.
-extern HANDLE ChangeHandle;
-// Whether ChangeHandle holds a notification that can be waited on.
-bool HoldsChangeNotification();
+// The change notification armed on the watched folder by the last scan.
+extern ChangeNotification ChangeHandle;
+// While the folder cannot be listed, a notification on the nearest folder
+// above it that exists, for folders coming and going there.
+extern ChangeNotification ParentWatch;
 
 // Whether the last scan that could list the folder found a counted entry.
 extern int WasNotEmpty;
+// Whether the last scan listed the folder but could arm no notification on
+// it, as on a share whose server sends none.
+extern bool FolderUnwatched;
 
 // Whether `path` names an existing folder.
 bool IsFolder(const char* path);
@@ -31,5 +36,20 @@ void MakeSearchPattern(const char* folder, char* pattern);
 
 // Lists the folder and shows Empty, NotEmpty or Unavailable (Checking first
 // when showChecking is non-zero), sounds the alert when the folder has turned
-// non-empty, and replaces the change notification.
+// non-empty, and replaces the change notification. A folder that cannot be
+// listed gets ParentWatch instead.
 void ScanFolder(int showChecking);
+
+// For ParentWatch having fired: scans (without Checking) and returns true
+// when the folder is back; otherwise watches again, from the nearest folder
+// that exists now, and nothing shows.
+bool LookForReturn();
+
+// Closes every notification the program holds on the folder's drive and
+// shows Unavailable, so that Windows can remove the drive.
+void LetGoOfFolder();
+
+// How long the main loop waits for a change before it looks again: the
+// rescan delay, but no longer than Short while the folder lists and cannot
+// be watched.
+DWORD ScanTimeout();

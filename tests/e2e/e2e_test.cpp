@@ -2,9 +2,11 @@
 #include <gtest/gtest.h>
 
 #include <windows.h>
+#include <dbt.h>
 #include <tlhelp32.h>
 
 #include <algorithm>
+#include <cstdlib>
 #include <string>
 #include <vector>
 
@@ -303,13 +305,15 @@ TEST_F(EndToEnd, AnIconTheShellLostComesBackAtTheNextChangeUnasked)
 
 TEST_F(EndToEnd, AResumeFromSleepLooksAgainAndWatchesAgain)
 {
-    // The folder is away at start, so nothing watches it, and with the
-    // rescan delay Disabled only something new makes the program look again.
-    const std::string away = folder.Path() + "\\away";
-    StoreFolder(away);
+    // The folder's drive is away at start, so nothing watches the folder or
+    // anything above it, and with the rescan delay Disabled only something
+    // new makes the program look again.
+    ASSERT_TRUE(MapDrive('q', ""));
+    StoreFolder("Q:\\away");
     ASSERT_TRUE(program.Open());
     ASSERT_STREQ("Unavailable", Describe(WaitForTrayPicture(TrayPicture::Unavailable)));
-    ASSERT_TRUE(CreateDirectoryA(away.c_str(), nullptr));
+    folder.AddFolder("away");
+    ASSERT_TRUE(MapDrive('q', UnixPath(folder.Path())));
     Sleep(500);
     ASSERT_STREQ("Unavailable", Describe(ReadTrayPicture()));
 
@@ -317,6 +321,95 @@ TEST_F(EndToEnd, AResumeFromSleepLooksAgainAndWatchesAgain)
     EXPECT_STREQ("Empty", Describe(WaitForTrayPicture(TrayPicture::Empty)));
     folder.AddFile("away\\landed-after-the-resume.txt");
     EXPECT_STREQ("NotEmpty", Describe(WaitForTrayPicture(TrayPicture::NotEmpty)));
+    EXPECT_EQ(0u, program.Exit());
+    MapDrive('q', "");
+}
+
+// Wine sends no device events: the test sends the ones Windows would, and
+// reads the program's registrations off Wine's trace, which goes to the
+// stderr that the program shares with this test.
+class StickTest : public EndToEnd {
+protected:
+    void TearDown() override
+    {
+        DeleteValue("Software\\Wine\\Debug", "RelayInclude");
+        MapDrive('m', "");
+        EndToEnd::TearDown();
+    }
+    bool OpenTraced()
+    {
+        WriteString("Software\\Wine\\Debug", "RelayInclude", "user32.RegisterDeviceNotificationA");
+        SetEnvironmentVariableA("WINEDEBUG", "-all,+relay");
+        const bool opened = program.Open();
+        SetEnvironmentVariableA("WINEDEBUG", nullptr);
+        const std::string file = ProgramFile();
+        trace = UnixProcessDirectory(file.substr(file.find_last_of('\\') + 1)) + "\\fd\\2";
+        return opened;
+    }
+    // The registrations the program made, oldest first.
+    std::vector<HDEVNOTIFY> Made() const
+    {
+        const std::string text = ReadWhole(trace), call = "Ret  user32.RegisterDeviceNotificationA() retval=";
+        std::vector<HDEVNOTIFY> made;
+        for (size_t at = text.find(call); at != std::string::npos; at = text.find(call, at + 1))
+            made.push_back(HDEVNOTIFY(std::strtoull(text.c_str() + at + call.size(), nullptr, 16)));
+        return made;
+    }
+    LRESULT Send(WPARAM event, HDEVNOTIFY registration)
+    {
+        DEV_BROADCAST_HANDLE about = {};
+        about.dbch_size = sizeof(about);
+        about.dbch_devicetype = DBT_DEVTYP_HANDLE;
+        about.dbch_hdevnotify = registration;
+        return SendMessageA(program.window, WM_DEVICECHANGE, event, LPARAM(&about));
+    }
+    // The files on the stick that the Wine server holds open: it holds the
+    // folder of every open change notification.
+    int ServerHolds() const
+    {
+        const std::string count = folder.Path() + "\\held.txt";
+        RunUnix("stick=$(realpath '" + UnixPath(folder.Path()) + "'); for p in $(pgrep wineserver); do " +
+                "find /proc/$p/fd -lname \"$stick*\"; done | grep -c . > '" + UnixPath(count) + "'");
+        return std::atoi(ReadWhole(count).c_str());
+    }
+
+    std::string trace;
+};
+
+TEST_F(StickTest, IsLetGoWhenWindowsAsksWatchedAgainWhenTheRemovalIsCalledOffAndSeenWhenItComesBack)
+{
+    folder.AddFolder("scans");
+    ASSERT_TRUE(MapDrive('m', UnixPath(folder.Path())));
+    StoreFolder("M:\\scans");
+    ASSERT_TRUE(OpenTraced());
+    ASSERT_STREQ("Empty", Describe(WaitForTrayPicture(TrayPicture::Empty)));
+    EXPECT_TRUE(ClickIcon(program.window));
+    ASSERT_EQ(1u, Made().size()) << "one registration for the folder, not one per scan";
+    EXPECT_LT(0, ServerHolds());
+
+    // Safely Remove Hardware asks first: the program lets go of the stick.
+    EXPECT_EQ(TRUE, Send(DBT_DEVICEQUERYREMOVE, Made()[0]));
+    EXPECT_STREQ("Unavailable", Describe(WaitForTrayPicture(TrayPicture::Unavailable)));
+    EXPECT_EQ(0, ServerHolds()) << "the program still holds something on the stick";
+
+    // Another program holds on to it, so the removal is called off: watched
+    // again, under a new registration.
+    Send(DBT_DEVICEQUERYREMOVEFAILED, Made()[0]);
+    EXPECT_STREQ("Empty", Describe(WaitForTrayPicture(TrayPicture::Empty)));
+    ASSERT_EQ(2u, Made().size());
+    folder.AddFile("scans\\page1.pdf");
+    EXPECT_STREQ("NotEmpty", Describe(WaitForTrayPicture(TrayPicture::NotEmpty)));
+
+    // Asked again, and this time the stick goes, and comes back: Windows tells
+    // every top-level window of a volume that arrives (bit 12 is M:).
+    EXPECT_EQ(TRUE, Send(DBT_DEVICEQUERYREMOVE, Made()[1]));
+    Send(DBT_DEVICEREMOVECOMPLETE, Made()[1]);
+    ASSERT_TRUE(MapDrive('m', ""));
+    ASSERT_TRUE(MapDrive('m', UnixPath(folder.Path())));
+    DEV_BROADCAST_VOLUME volume = {sizeof(volume), DBT_DEVTYP_VOLUME, 0, 1u << ('M' - 'A'), 0};
+    SendMessageA(program.window, WM_DEVICECHANGE, DBT_DEVICEARRIVAL, LPARAM(&volume));
+    EXPECT_STREQ("NotEmpty", Describe(WaitForTrayPicture(TrayPicture::NotEmpty)));
+    EXPECT_LT(0, ServerHolds());
     EXPECT_EQ(0u, program.Exit());
 }
 

@@ -163,10 +163,7 @@ TEST_F(FolderFault, MessagesDoNotPutOffThePeriodicRescan)
 TEST_F(FolderFault, ADriveRootIsWatchedAndAnEmptyOneIsEmpty)
 {
     // A drive of our own, mapped to an empty folder.
-    char prefix[1024] = "";
-    ASSERT_NE(0u, GetEnvironmentVariableA("WINEPREFIX", prefix, sizeof(prefix)));
-    const std::string link = std::string(prefix) + "/dosdevices/t:";
-    ASSERT_TRUE(RunUnix("ln -sfn '" + UnixPath(watched) + "' '" + link + "'"));
+    ASSERT_TRUE(MapDrive('t', UnixPath(watched)));
     watched = "T:\\";
     ASSERT_NO_FATAL_FAILURE(Open());
     EXPECT_EQ(TrayPicture::Empty, WaitForTrayPicture(TrayPicture::Empty)) << "an empty root lists nothing";
@@ -180,7 +177,7 @@ TEST_F(FolderFault, ADriveRootIsWatchedAndAnEmptyOneIsEmpty)
     PostMessageA(program.window, WM_COMMAND, IDM_SUBFOLDERS, 0); // subfolders no longer count
     EXPECT_EQ(TrayPicture::Empty, WaitForTrayPicture(TrayPicture::Empty));
     EXPECT_EQ(0u, program.Exit());
-    RunUnix("rm -f '" + link + "'");
+    MapDrive('t', "");
 }
 
 TEST_F(FolderFault, EntriesWithUnusualNamesAndAttributesFollowTheCountingRules)

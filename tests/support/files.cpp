@@ -108,6 +108,16 @@ bool RunUnix(const std::string& script, DWORD timeout)
     return finished;
 }
 
+bool MapDrive(char letter, const std::string& unixFolder)
+{
+    char prefix[1024] = "";
+    if (!GetEnvironmentVariableA("WINEPREFIX", prefix, sizeof(prefix)))
+        return false;
+    const std::string link = std::string(prefix) + "/dosdevices/" + char(letter | 0x20) + ":";
+    return RunUnix(unixFolder.empty() ? "rm -f '" + link + "'"
+                                      : "ln -sfn '" + unixFolder + "' '" + link + "'");
+}
+
 bool RemoveTree(const std::string& path)
 {
     const DWORD attributes = GetFileAttributesA(path.c_str());
@@ -127,4 +137,18 @@ bool RemoveTree(const std::string& path)
         FindClose(listing);
     }
     return RemoveDirectoryA(path.c_str()) != 0;
+}
+
+SameObject::SameObject(HANDLE handle)
+{
+    DuplicateHandle(GetCurrentProcess(), handle, GetCurrentProcess(), &kept, 0, FALSE, DUPLICATE_SAME_ACCESS);
+}
+
+bool SameObject::NamedBy(HANDLE handle) const
+{
+    // Windows 10's call, which Wine has and older headers do not declare.
+    using Compare = BOOL(WINAPI*)(HANDLE, HANDLE);
+    static const auto compare = reinterpret_cast<Compare>(
+        reinterpret_cast<void*>(GetProcAddress(GetModuleHandleA("kernelbase.dll"), "CompareObjectHandles")));
+    return compare && compare(kept, handle);
 }

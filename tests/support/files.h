@@ -35,3 +35,21 @@ std::string ReadWhole(const std::string& file);
 bool RunUnix(const std::string& script, DWORD timeout = 15000);
 // The Unix path behind a Windows path.
 std::string UnixPath(const std::string& windowsPath);
+// Maps drive `letter` of the prefix to the Unix folder `unixFolder`, or
+// unmaps it when that is empty: a stick plugged in or pulled out.
+bool MapDrive(char letter, const std::string& unixFolder);
+
+// A second handle on the object that `handle` names: it tells a handle that
+// was closed from one whose value was handed out again for something else.
+class SameObject {
+public:
+    explicit SameObject(HANDLE handle);
+    ~SameObject() { CloseHandle(kept); }
+    SameObject(const SameObject&) = delete;
+    SameObject& operator=(const SameObject&) = delete;
+
+    bool NamedBy(HANDLE handle) const;
+
+private:
+    HANDLE kept = nullptr;
+};

@@ -6,15 +6,17 @@
 #include "tests/support/registry.h"
 #include "ui/about.h"
 #include "ui/tray_menu.h"
+#include "watch/drive.h"
 #include "watch/scan.h"
 #include "watch/tray.h"
 
 void ResetProgramState()
 {
-    if (HoldsChangeNotification())
-        FindCloseChangeNotification(ChangeHandle);
-    ChangeHandle = nullptr;
+    ChangeHandle.Close();
+    ParentWatch.Close();
+    DriveRegistration.Unregister();
     WasNotEmpty = 0;
+    FolderUnwatched = false;
     if (TrayIconData.cbSize)
         Shell_NotifyIconA(NIM_DELETE, &TrayIconData);
     ZeroMemory(&TrayIconData, sizeof(TrayIconData));

@@ -1,0 +1,17 @@
+#include "watch/change_notification.h"
+
+#include "app/platform.h"
+
+bool ChangeNotification::Arm(const char* folder, DWORD filter)
+{
+    Close();
+    handle = ArmChangeNotification(folder, filter);
+    return Armed();
+}
+
+void ChangeNotification::Close()
+{
+    if (Armed())
+        FindCloseChangeNotification(handle);
+    handle = nullptr;
+}
