@@ -273,7 +273,8 @@ def idle_minute(args, pids, program, trivial):
 
 
 def idle(args, ask, results):
-    store_settings(ask, fresh_folder(os.path.join(WORK, "idle")), rescan=0)
+    folder = fresh_folder(os.path.join(WORK, "idle"))
+    store_settings(ask, folder, rescan=0)
     program, trivial = Watched(args.tarnwick, "Tarnwick", ask), Watched(args.exe("idle_tray"), "BenchIdle", ask)
     program.wait_add()
     trivial.wait_add()
@@ -288,11 +289,17 @@ def idle(args, ask, results):
     program.lines.quiet(0)
     ask(*("post Tarnwick %d" % IDM[name] for name in ("IDM_RESCAN_DISABLED", "IDM_HIDDEN", "IDM_HIDDEN")))
     i["unchanged_calls"] = len(program.lines.quiet(500))
+    # The folder goes, and a menu command's scan finds it gone: from then on
+    # the program watches the folder above it.
+    shutil.rmtree(folder)
+    ask("post Tarnwick %d" % IDM["IDM_RESCAN_DISABLED"])
+    program.lines.quiet(500)
+    i["Disabled, folder missing"] = idle_minute(args, pids, program, trivial)
     program.exit()
     trivial.exit()
 
     rows, per = [], 60.0 / args.idle_seconds
-    for mode in ("Disabled", "Short"):
+    for mode in ("Disabled", "Short", "Disabled, folder missing"):
         d, name = i[mode], "Idle minute, rescan %s: " % mode
         for key, label, unit in (("voluntary", "wake-ups (voluntary switches)", ""),
                                  ("cpu_ms", "processor time", " ms")):
