@@ -6,10 +6,19 @@
 
 #include "app/main_loop.h"
 #include "resource.h"
+#include "settings/ansi_path.h"
 #include "settings/regkey.h"
 #include "settings/settings.h"
 #include "ui/tray_menu.h"
 #include "watch/scan.h"
+
+namespace {
+
+const char UnnamedFolderText[] =
+    "This folder's name uses characters that Windows cannot give Tarnwick, and the folder has no short "
+    "name either. Rename the folder, or choose another.";
+
+} // namespace
 
 bool ChooseFolder()
 {
@@ -35,15 +44,26 @@ bool ChooseFolder()
         browse.lpszTitle = title;
         browse.ulFlags = BIF_RETURNONLYFSDIRS;
 
-        if (LPITEMIDLIST item = SHBrowseForFolderA(&browse)) {
-            if (SHGetPathFromIDListA(item, path)) {
+        for (;;) {
+            LPITEMIDLIST item = SHBrowseForFolderA(&browse);
+            if (!item)
+                break;
+            WCHAR widePath[MAX_PATH];
+            const bool hasPath = SHGetPathFromIDListW(item, widePath);
+            const bool named = hasPath && AnsiPathOf(widePath, path, sizeof(path));
+            allocator->Free(item);
+            if (named) {
                 lstrcpyA(WatchedFolder, path);
                 RegKey key(HKEY_CURRENT_USER, SettingsKeyPath);
                 key.Exchange(REG_SZ, FolderValueName, WatchedFolder, true);
                 ScanFolder(0);
                 chosen = true;
             }
-            allocator->Free(item);
+            if (named || !hasPath)
+                break;
+            // A folder the program cannot name is no choice: say why, and
+            // ask again.
+            MessageBoxA(MainWindow, UnnamedFolderText, "Tarnwick", MB_ICONEXCLAMATION | MB_OK);
         }
         if (SUCCEEDED(com))
             CoUninitialize();

@@ -1,6 +1,7 @@
 #include "settings/settings.h"
 
 #include "resource.h"
+#include "settings/ansi_path.h"
 #include "settings/regkey.h"
 #include "ui/tray_menu.h"
 #include "watch/scan.h"
@@ -50,6 +51,24 @@ void ShowFlag(UINT id, int on)
         TrayMenu.UncheckItem(id);
 }
 
+// A folder whose name the code page cannot spell reads as question marks,
+// which name nothing: read the stored name wide and watch the folder by its
+// short name instead. The stored value stays as it is.
+void WatchByAnsiName(HKEY key)
+{
+    WCHAR name[16], stored[512];
+    MultiByteToWideChar(CP_ACP, 0, FolderValueName, -1, name, 16);
+    DWORD type = REG_NONE, size = sizeof(stored) - sizeof(WCHAR);
+    if (RegQueryValueExW(key, name, nullptr, &type, reinterpret_cast<BYTE*>(stored), &size) !=
+            ERROR_SUCCESS ||
+        type != REG_SZ)
+        return;
+    stored[size / sizeof(WCHAR)] = 0;
+    char ansi[sizeof(WatchedFolder)];
+    if (AnsiPathOf(stored, ansi, sizeof(ansi)))
+        lstrcpyA(WatchedFolder, ansi);
+}
+
 } // namespace
 
 DWORD RescanTimeout()
@@ -70,6 +89,8 @@ void LoadSettings()
             Permanent = run.ValueExists(RunValueName) ? 1 : 0;
     }
     lstrcpyA(WatchedFolder, reinterpret_cast<const char*>(key.Exchange(REG_SZ, FolderValueName, "", false)));
+    if (key.status == ERROR_SUCCESS)
+        WatchByAnsiName(key.hkey);
     BuzzerMode = ReadNumber(key, BuzzerValueName, BuzzerMode);
     RescanDelay = ReadNumber(key, RescanValueName, RescanDelay);
     ShowHidden = ReadNumber(key, ShowHiddenValueName, ShowHidden);

@@ -413,6 +413,53 @@ TEST_F(StickTest, IsLetGoWhenWindowsAsksWatchedAgainWhenTheRemovalIsCalledOffAnd
     EXPECT_EQ(0u, program.Exit());
 }
 
+// A folder whose name the ANSI code page cannot spell (the test prefix's is
+// 1252) is watched by its short name, whether stored by hand or chosen.
+TEST_F(EndToEnd, AFolderNamedOutsideTheCodePageIsWatchedByItsShortName)
+{
+    const std::wstring base(folder.Path().begin(), folder.Path().end()); // plain ASCII
+    const std::wstring stored = base + L"\\Пример", chosen = base + L"\\inbox 📥";
+    for (const std::wstring* path : {&stored, &chosen}) {
+        BOOL lost = FALSE;
+        WideCharToMultiByte(CP_ACP, WC_NO_BEST_FIT_CHARS, path->c_str(), -1, nullptr, 0, nullptr, &lost);
+        ASSERT_TRUE(lost) << "the code page spells this name";
+        ASSERT_TRUE(CreateDirectoryW(path->c_str(), nullptr));
+    }
+    WCHAR shortName[MAX_PATH];
+    ASSERT_NE(0u, GetShortPathNameW(chosen.c_str(), shortName, MAX_PATH));
+    const std::string shortChosen(shortName, shortName + lstrlenW(shortName));
+    HKEY key;
+    ASSERT_EQ(ERROR_SUCCESS, RegCreateKeyExA(HKEY_CURRENT_USER, SettingsKey, 0, nullptr, 0, KEY_ALL_ACCESS,
+                                             nullptr, &key, nullptr));
+    RegSetValueExW(key, L"Folder", 0, REG_SZ, LPBYTE(stored.c_str()),
+                   DWORD(stored.size() + 1) * sizeof(WCHAR));
+    const auto landAndLeave = [](const std::wstring& path) {
+        EXPECT_STREQ("Empty", Describe(WaitForTrayPicture(TrayPicture::Empty)));
+        const std::wstring file = path + L"\\page.pdf";
+        CloseHandle(CreateFileW(file.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_NEW, 0, nullptr));
+        EXPECT_STREQ("NotEmpty", Describe(WaitForTrayPicture(TrayPicture::NotEmpty)));
+        DeleteFileW(file.c_str());
+        EXPECT_STREQ("Empty", Describe(WaitForTrayPicture(TrayPicture::Empty)));
+    };
+
+    ASSERT_TRUE(program.Open());
+    landAndLeave(stored);
+    WCHAR kept[MAX_PATH] = L"";
+    DWORD size = sizeof(kept) - sizeof(WCHAR);
+    RegQueryValueExW(key, L"Folder", nullptr, nullptr, LPBYTE(kept), &size);
+    EXPECT_TRUE(stored == kept) << "the stored name was changed";
+    RegCloseKey(key);
+
+    PostMessageA(program.window, WM_COMMAND, IDM_SELECT_FOLDER, 0);
+    HWND browser = program.WaitForDialog();
+    ASSERT_NE(nullptr, browser);
+    EXPECT_TRUE(AnswerBrowser(browser, shortChosen, "inbox "));
+    // Stored by the short name, which every version of the program can read.
+    EXPECT_TRUE(WaitForValue(SettingsKey, "Folder", RawString(shortChosen)));
+    landAndLeave(chosen);
+    EXPECT_EQ(0u, program.Exit());
+}
+
 TEST_F(EndToEnd, ComIsLoadedWhenTheFolderChooserFirstOpensAndServesItEveryTime)
 {
     TempFolder other;

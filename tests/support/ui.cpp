@@ -156,11 +156,12 @@ bool IsGreyed(HMENU menu, UINT id)
     return (GetMenuState(menu, id, MF_BYCOMMAND) & MF_GRAYED) != 0;
 }
 
-BrowserAnswer::BrowserAnswer(HWND browser, const std::string& folder)
-    : browser(browser), tree(nullptr), folder(folder)
+BrowserAnswer::BrowserAnswer(HWND browser, const std::string& folder, const std::string& shown)
+    : browser(browser), tree(nullptr), folder(folder), name(shown)
 {
     // The folder's last name, or a drive root's letter and colon.
-    name = folder.substr(folder.find_last_of('\\', folder.size() - 2) + 1);
+    if (name.empty())
+        name = folder.substr(folder.find_last_of('\\', folder.size() - 2) + 1);
     name = name.substr(0, name.find('\\'));
     DWORD processId = 0;
     GetWindowThreadProcessId(browser, &processId);
@@ -208,9 +209,9 @@ bool BrowserAnswer::Step()
     return true;
 }
 
-bool AnswerBrowser(HWND browser, const std::string& folder)
+bool AnswerBrowser(HWND browser, const std::string& folder, const std::string& shown)
 {
-    BrowserAnswer answer(browser, folder);
+    BrowserAnswer answer(browser, folder, shown);
     for (int i = 0; i < 200; ++i, Sleep(50))
         if (answer.Step())
             return true;

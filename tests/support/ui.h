@@ -59,10 +59,12 @@ bool IsGreyed(HMENU menu, UINT id);
 // Answers the folder browser, in this process or another: one step at a
 // time, it selects `folder` until the tree shows it and then confirms, or
 // cancels when `folder` is empty. The browser fills its tree after it shows
-// and may settle a selection of its own after that.
+// and may settle a selection of its own after that. The tree shows the
+// folder's last name, or `shown` where the folder is given by another name
+// (its short one).
 class BrowserAnswer {
 public:
-    BrowserAnswer(HWND browser, const std::string& folder);
+    BrowserAnswer(HWND browser, const std::string& folder, const std::string& shown = "");
     ~BrowserAnswer();
     BrowserAnswer(const BrowserAnswer&) = delete;
     BrowserAnswer& operator=(const BrowserAnswer&) = delete;
@@ -81,4 +83,4 @@ private:
 };
 // Answers a browser of another process, waiting until it can; false when the
 // tree never filled or never showed the folder.
-bool AnswerBrowser(HWND browser, const std::string& folder);
+bool AnswerBrowser(HWND browser, const std::string& folder, const std::string& shown = "");
