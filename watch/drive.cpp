@@ -12,8 +12,9 @@ DeviceRegistration DriveRegistration;
 
 namespace {
 
-// The event's data, as the given kind of record, when it is one and holds
-// `field`'s end; null otherwise. The data may come from another process.
+// The event's data as a record of `kind`, when it is one and its size covers
+// the first `fieldEnd` bytes; null otherwise. The data may come from another
+// process.
 template <typename Record> const Record* EventRecord(LPARAM data, DWORD kind, size_t fieldEnd)
 {
     const auto* header = reinterpret_cast<const DEV_BROADCAST_HDR*>(data);
