@@ -12,66 +12,34 @@ bool FolderUnwatched;
 
 namespace {
 
-// The length of the root that `path` starts with: "C:\" or
-// "\\server\share\"; 0 for anything else.
-int RootLength(const char* path)
+// Cuts the last name off `path`, keeping its first `root` bytes ("C:\a\b"
+// gives "C:\a", "C:\a" gives "C:\"); false when nothing is left to cut.
+// Forwards, since a backslash byte may end a double-byte character.
+bool CutToParent(char* path, int root)
 {
-    if (path[0] && path[1] == ':' && path[2] == '\\')
-        return 3;
-    if (path[0] != '\\' || path[1] != '\\')
-        return 0;
-    const char* c = path + 2;
-    for (int part = 0; part < 2; ++part) { // the server's name, then the share's
-        while (*c && *c != '\\')
-            c = CharNextA(c);
-        if (*c)
-            ++c;
-    }
-    return int(c - path);
-}
-
-// Cuts the last name off `path` ("C:\a\b" gives "C:\a", "C:\a" gives
-// "C:\"); false when only a root, or nothing, is left to cut to. Forwards,
-// since a backslash byte may end a double-byte character.
-bool CutToParent(char* path)
-{
-    char* const root = path + RootLength(path);
-    char* parentEnd = nullptr; // where the last name's parent ends
-    char* separator = root;    // where the backslashes before a name begin
-    bool inName = false;
-    for (char* c = root; *c; c = CharNextA(c)) {
-        if (*c == '\\') {
-            if (inName)
-                separator = c;
-            inName = false;
-        } else {
-            if (!inName)
-                parentEnd = separator;
-            inName = true;
-        }
-    }
-    if (!parentEnd || parentEnd == path)
+    char* cut = path + root;
+    for (char* c = cut; *c; c = CharNextA(c))
+        if (*c == '\\' && c[1] && c[1] != '\\')
+            cut = c;
+    if (!*cut)
         return false;
-    *parentEnd = 0;
+    *cut = 0;
     return true;
 }
 
 // While the folder cannot be listed, watches the nearest folder above it that
-// exists for folders coming and going, so that the folder's return is seen.
-// A path whose drive or share is gone has nothing above it to watch.
+// exists, on the same volume, for folders coming and going, so that the
+// folder's return is seen. A drive or share that is gone has no volume.
 void WatchForReturn()
 {
-    char parent[sizeof(WatchedFolder)];
+    char root[MAX_PATH], parent[sizeof(WatchedFolder)];
     lstrcpyA(parent, WatchedFolder);
-    while (CutToParent(parent)) {
-        const DWORD attributes = GetFileAttributesA(parent);
-        if (attributes == INVALID_FILE_ATTRIBUTES) {
-            const DWORD error = GetLastError();
-            if (error != ERROR_FILE_NOT_FOUND && error != ERROR_PATH_NOT_FOUND)
-                break;
-        } else if (attributes & FILE_ATTRIBUTE_DIRECTORY) {
-            ParentWatch.Arm(parent, FILE_NOTIFY_CHANGE_DIR_NAME);
-            return;
+    if (GetVolumePathNameA(WatchedFolder, root, sizeof(root)) && lstrlenA(root) <= lstrlenA(parent)) {
+        while (CutToParent(parent, lstrlenA(root))) {
+            if (IsFolder(parent)) {
+                ParentWatch.Arm(parent, FILE_NOTIFY_CHANGE_DIR_NAME);
+                return;
+            }
         }
     }
     ParentWatch.Close();
