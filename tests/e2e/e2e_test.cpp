@@ -11,6 +11,7 @@
 #include <vector>
 
 #include "resource.h"
+#include "tests/fault/fault_support.h"
 #include "tests/support/files.h"
 #include "tests/support/program.h"
 #include "tests/support/registry.h"
@@ -326,91 +327,65 @@ TEST_F(EndToEnd, AResumeFromSleepLooksAgainAndWatchesAgain)
 }
 
 // Wine sends no device events: the test sends the ones Windows would, and
-// reads the program's registrations off Wine's trace, which goes to the
-// stderr that the program shares with this test.
-class StickTest : public EndToEnd {
-protected:
-    void TearDown() override
-    {
-        DeleteValue("Software\\Wine\\Debug", "RelayInclude");
-        MapDrive('m', "");
-        EndToEnd::TearDown();
-    }
-    bool OpenTraced()
-    {
-        WriteString("Software\\Wine\\Debug", "RelayInclude", "user32.RegisterDeviceNotificationA");
-        SetEnvironmentVariableA("WINEDEBUG", "-all,+relay");
-        const bool opened = program.Open();
-        SetEnvironmentVariableA("WINEDEBUG", nullptr);
-        const std::string file = ProgramFile();
-        trace = UnixProcessDirectory(file.substr(file.find_last_of('\\') + 1)) + "\\fd\\2";
-        return opened;
-    }
-    // The registrations the program made, oldest first.
-    std::vector<HDEVNOTIFY> Made() const
-    {
-        const std::string text = ReadWhole(trace), call = "Ret  user32.RegisterDeviceNotificationA() retval=";
-        std::vector<HDEVNOTIFY> made;
-        for (size_t at = text.find(call); at != std::string::npos; at = text.find(call, at + 1))
-            made.push_back(HDEVNOTIFY(std::strtoull(text.c_str() + at + call.size(), nullptr, 16)));
-        return made;
-    }
-    LRESULT Send(WPARAM event, HDEVNOTIFY registration)
-    {
-        DEV_BROADCAST_HANDLE about = {};
-        about.dbch_size = sizeof(about);
-        about.dbch_devicetype = DBT_DEVTYP_HANDLE;
-        about.dbch_hdevnotify = registration;
-        return SendMessageA(program.window, WM_DEVICECHANGE, event, LPARAM(&about));
-    }
-    // The files on the stick that the Wine server holds open: it holds the
-    // folder of every open change notification.
-    int ServerHolds() const
-    {
-        const std::string count = folder.Path() + "\\held.txt";
-        RunUnix("stick=$(realpath '" + UnixPath(folder.Path()) + "'); for p in $(pgrep wineserver); do " +
-                "find /proc/$p/fd -lname \"$stick*\"; done | grep -c . > '" + UnixPath(count) + "'");
-        return std::atoi(ReadWhole(count).c_str());
-    }
-
-    std::string trace;
-};
-
-TEST_F(StickTest, IsLetGoWhenWindowsAsksWatchedAgainWhenTheRemovalIsCalledOffAndSeenWhenItComesBack)
+// learns the program's registrations from Wine's trace of the call, which
+// goes to the stderr that the program shares with this test.
+TEST_F(EndToEnd, AStickIsLetGoWhenWindowsAsksWatchedAgainWhenTheRemovalIsCalledOffAndSeenWhenItComesBack)
 {
     folder.AddFolder("scans");
     ASSERT_TRUE(MapDrive('m', UnixPath(folder.Path())));
     StoreFolder("M:\\scans");
-    ASSERT_TRUE(OpenTraced());
+    WriteString("Software\\Wine\\Debug", "RelayInclude", "user32.RegisterDeviceNotificationA");
+    SetEnvironmentVariableA("WINEDEBUG", "-all,+relay");
+    ASSERT_TRUE(program.Open());
+    SetEnvironmentVariableA("WINEDEBUG", nullptr);
+    DeleteValue("Software\\Wine\\Debug", "RelayInclude");
+    const std::string exe = ProgramFile(), call = "Ret  user32.RegisterDeviceNotificationA() retval=";
+    const std::string trace = UnixProcessDirectory(exe.substr(exe.find_last_of('\\') + 1)) + "\\fd\\2";
+    const auto made = [&] { // the registrations so far, oldest first
+        const std::string text = ReadWhole(trace);
+        std::vector<HDEVNOTIFY> found;
+        for (size_t at = text.find(call); at != std::string::npos; at = text.find(call, at + 1))
+            found.push_back(HDEVNOTIFY(std::strtoull(text.c_str() + at + call.size(), nullptr, 16)));
+        return found;
+    };
+    const auto send = [&](WPARAM event, HDEVNOTIFY registration) {
+        DEV_BROADCAST_HANDLE about = {sizeof(about), DBT_DEVTYP_HANDLE, 0, nullptr, registration, {}, 0, {}};
+        return SendMessageA(program.window, WM_DEVICECHANGE, event, LPARAM(&about));
+    };
+    // The Wine server holds the folder of every open change notification.
+    const std::string held = folder.Path() + "\\held.txt";
+    const auto serverHolds = [&] {
+        RunUnix("stick=$(realpath '" + UnixPath(folder.Path()) + "'); for p in $(pgrep wineserver); do " +
+                "find /proc/$p/fd -lname \"$stick*\"; done | grep -c . > '" + UnixPath(held) + "'");
+        return std::atoi(ReadWhole(held).c_str());
+    };
+
     ASSERT_STREQ("Empty", Describe(WaitForTrayPicture(TrayPicture::Empty)));
     EXPECT_TRUE(ClickIcon(program.window));
-    ASSERT_EQ(1u, Made().size()) << "one registration for the folder, not one per scan";
-    EXPECT_LT(0, ServerHolds());
-
+    ASSERT_EQ(1u, made().size()) << "one registration for the folder, not one per scan";
+    EXPECT_LT(0, serverHolds());
     // Safely Remove Hardware asks first: the program lets go of the stick.
-    EXPECT_EQ(TRUE, Send(DBT_DEVICEQUERYREMOVE, Made()[0]));
+    EXPECT_EQ(TRUE, send(DBT_DEVICEQUERYREMOVE, made()[0]));
     EXPECT_STREQ("Unavailable", Describe(WaitForTrayPicture(TrayPicture::Unavailable)));
-    EXPECT_EQ(0, ServerHolds()) << "the program still holds something on the stick";
-
+    EXPECT_EQ(0, serverHolds()) << "the program still holds something on the stick";
     // Another program holds on to it, so the removal is called off: watched
     // again, under a new registration.
-    Send(DBT_DEVICEQUERYREMOVEFAILED, Made()[0]);
+    send(DBT_DEVICEQUERYREMOVEFAILED, made()[0]);
     EXPECT_STREQ("Empty", Describe(WaitForTrayPicture(TrayPicture::Empty)));
-    ASSERT_EQ(2u, Made().size());
+    ASSERT_EQ(2u, made().size());
     folder.AddFile("scans\\page1.pdf");
     EXPECT_STREQ("NotEmpty", Describe(WaitForTrayPicture(TrayPicture::NotEmpty)));
-
     // Asked again, and this time the stick goes, and comes back: Windows tells
     // every top-level window of a volume that arrives (bit 12 is M:).
-    EXPECT_EQ(TRUE, Send(DBT_DEVICEQUERYREMOVE, Made()[1]));
-    Send(DBT_DEVICEREMOVECOMPLETE, Made()[1]);
-    ASSERT_TRUE(MapDrive('m', ""));
-    ASSERT_TRUE(MapDrive('m', UnixPath(folder.Path())));
+    EXPECT_EQ(TRUE, send(DBT_DEVICEQUERYREMOVE, made()[1]));
+    send(DBT_DEVICEREMOVECOMPLETE, made()[1]);
+    ASSERT_TRUE(MapDrive('m', "") && MapDrive('m', UnixPath(folder.Path())));
     DEV_BROADCAST_VOLUME volume = {sizeof(volume), DBT_DEVTYP_VOLUME, 0, 1u << ('M' - 'A'), 0};
     SendMessageA(program.window, WM_DEVICECHANGE, DBT_DEVICEARRIVAL, LPARAM(&volume));
     EXPECT_STREQ("NotEmpty", Describe(WaitForTrayPicture(TrayPicture::NotEmpty)));
-    EXPECT_LT(0, ServerHolds());
+    EXPECT_LT(0, serverHolds());
     EXPECT_EQ(0u, program.Exit());
+    MapDrive('m', "");
 }
 
 // A folder whose name the ANSI code page cannot spell (the test prefix's is
@@ -428,11 +403,9 @@ TEST_F(EndToEnd, AFolderNamedOutsideTheCodePageIsWatchedByItsShortName)
     WCHAR shortName[MAX_PATH];
     ASSERT_NE(0u, GetShortPathNameW(chosen.c_str(), shortName, MAX_PATH));
     const std::string shortChosen(shortName, shortName + lstrlenW(shortName));
-    HKEY key;
-    ASSERT_EQ(ERROR_SUCCESS, RegCreateKeyExA(HKEY_CURRENT_USER, SettingsKey, 0, nullptr, 0, KEY_ALL_ACCESS,
-                                             nullptr, &key, nullptr));
-    RegSetValueExW(key, L"Folder", 0, REG_SZ, LPBYTE(stored.c_str()),
-                   DWORD(stored.size() + 1) * sizeof(WCHAR));
+    const std::wstring key(SettingsKey, SettingsKey + lstrlenA(SettingsKey));
+    ASSERT_EQ(ERROR_SUCCESS, RegSetKeyValueW(HKEY_CURRENT_USER, key.c_str(), L"Folder", REG_SZ,
+                                             stored.c_str(), DWORD(stored.size() + 1) * sizeof(WCHAR)));
     const auto landAndLeave = [](const std::wstring& path) {
         EXPECT_STREQ("Empty", Describe(WaitForTrayPicture(TrayPicture::Empty)));
         const std::wstring file = path + L"\\page.pdf";
@@ -445,10 +418,9 @@ TEST_F(EndToEnd, AFolderNamedOutsideTheCodePageIsWatchedByItsShortName)
     ASSERT_TRUE(program.Open());
     landAndLeave(stored);
     WCHAR kept[MAX_PATH] = L"";
-    DWORD size = sizeof(kept) - sizeof(WCHAR);
-    RegQueryValueExW(key, L"Folder", nullptr, nullptr, LPBYTE(kept), &size);
+    DWORD size = sizeof(kept);
+    RegGetValueW(HKEY_CURRENT_USER, key.c_str(), L"Folder", RRF_RT_REG_SZ, nullptr, kept, &size);
     EXPECT_TRUE(stored == kept) << "the stored name was changed";
-    RegCloseKey(key);
 
     PostMessageA(program.window, WM_COMMAND, IDM_SELECT_FOLDER, 0);
     HWND browser = program.WaitForDialog();

@@ -219,6 +219,67 @@ bool GdiObjectAlive(DWORD processId, HANDLE object)
     return entry.type != 0 && entry.unique == HIWORD(ULONG_PTR(object));
 }
 
+std::string UnixPath(const std::string& windowsPath)
+{
+    typedef char*(CDECL * ToUnix)(const WCHAR*);
+    auto toUnix = reinterpret_cast<ToUnix>(
+        reinterpret_cast<void*>(GetProcAddress(GetModuleHandleA("kernel32.dll"), "wine_get_unix_file_name")));
+    if (!toUnix)
+        return std::string();
+    WCHAR wide[2048];
+    MultiByteToWideChar(CP_ACP, 0, windowsPath.c_str(), -1, wide, 2048);
+    char* unixName = toUnix(wide);
+    std::string result = unixName ? unixName : "";
+    if (unixName)
+        HeapFree(GetProcessHeap(), 0, unixName);
+    return result;
+}
+
+bool RunUnix(const std::string& script, DWORD timeout)
+{
+    static int serial;
+    char temp[MAX_PATH], name[MAX_PATH];
+    GetTempPathA(sizeof(temp), temp);
+    wsprintfA(name, "%stw-fault-%lu-%d", temp, GetCurrentProcessId(), ++serial);
+    const std::string file = std::string(name) + ".sh", done = std::string(name) + ".done";
+    const std::string body = script + "\ntouch '" + UnixPath(done) + "'\n";
+    HANDLE handle = CreateFileA(file.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, 0, nullptr);
+    DWORD written = 0;
+    WriteFile(handle, body.data(), DWORD(body.size()), &written, nullptr);
+    CloseHandle(handle);
+
+    // Wine starts a Unix program it is given but cannot wait for it: the
+    // script marks its end with a file instead.
+    std::string commandLine = "/bin/sh \"" + UnixPath(file) + "\"";
+    STARTUPINFOA startup = {};
+    startup.cb = sizeof(startup);
+    PROCESS_INFORMATION process = {};
+    if (!CreateProcessA(nullptr, &commandLine[0], nullptr, nullptr, FALSE, 0, nullptr, nullptr, &startup,
+                        &process))
+        return false;
+    if (process.hProcess)
+        CloseHandle(process.hProcess);
+    if (process.hThread)
+        CloseHandle(process.hThread);
+    const DWORD start = GetTickCount();
+    bool finished = false;
+    while (!(finished = GetFileAttributesA(done.c_str()) != INVALID_FILE_ATTRIBUTES) &&
+           GetTickCount() - start < timeout)
+        Sleep(20);
+    DeleteFileA(done.c_str());
+    DeleteFileA(file.c_str());
+    return finished;
+}
+
+bool MapDrive(char letter, const std::string& unixFolder)
+{
+    char prefix[1024] = "";
+    GetEnvironmentVariableA("WINEPREFIX", prefix, sizeof(prefix));
+    const std::string link = std::string(prefix) + "/dosdevices/" + char(letter | 0x20) + ":";
+    return RunUnix(unixFolder.empty() ? "rm -f '" + link + "'"
+                                      : "ln -sfn '" + unixFolder + "' '" + link + "'");
+}
+
 TrayPicture Truth(const std::string& folder, bool hidden, bool subfolders)
 {
     if (folder.empty())
@@ -230,10 +291,11 @@ TrayPicture Truth(const std::string& folder, bool hidden, bool subfolders)
     WIN32_FIND_DATAA entry;
     HANDLE listing = FindFirstFileA(pattern.c_str(), &entry);
     if (listing == INVALID_HANDLE_VALUE) {
-        // An empty drive root lists nothing at all.
+        // An empty drive root lists nothing at all, yet is a folder.
         const bool nothingMatched = GetLastError() == ERROR_FILE_NOT_FOUND;
         const DWORD attributes = GetFileAttributesA(folder.c_str());
-        const bool isFolder = attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_DIRECTORY);
+        const bool isFolder =
+            attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_DIRECTORY);
         return nothingMatched && isFolder ? TrayPicture::Empty : TrayPicture::Unavailable;
     }
     bool found = false;

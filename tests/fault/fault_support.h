@@ -1,4 +1,4 @@
-// Helpers of the fault and load tests alone: resource counts of another
+// Helpers of the fault, load and end-to-end tests: resource counts of another
 // process, Unix-side file system changes and what the folder should show.
 #pragma once
 #include <windows.h>
@@ -33,6 +33,13 @@ void ExpectFlat(const Usage& before, const Usage& after, int rounds, const char*
 // Whether a GDI handle of the process still names a live object.
 bool GdiObjectAlive(DWORD processId, HANDLE object);
 
+// Runs a shell script on the Unix side and waits until it has finished.
+bool RunUnix(const std::string& script, DWORD timeout = 15000);
+// The Unix path behind a Z: path.
+std::string UnixPath(const std::string& windowsPath);
+// Maps drive `letter` of the prefix to the Unix folder `unixFolder`, or
+// unmaps it when that is empty: a stick plugged in or pulled out.
+bool MapDrive(char letter, const std::string& unixFolder);
 
 // The picture the documented rules give for `folder` under these settings,
 // listing it the way the program does.

@@ -29,16 +29,6 @@ std::string ZPath(const char* unixPath);
 // attributes; true when nothing is left.
 bool RemoveTree(const std::string& path);
 
-// Everything a file holds, read to its end; empty when it cannot be opened.
-std::string ReadWhole(const std::string& file);
-// Runs a shell script on the Unix side and waits until it has finished.
-bool RunUnix(const std::string& script, DWORD timeout = 15000);
-// The Unix path behind a Windows path.
-std::string UnixPath(const std::string& windowsPath);
-// Maps drive `letter` of the prefix to the Unix folder `unixFolder`, or
-// unmaps it when that is empty: a stick plugged in or pulled out.
-bool MapDrive(char letter, const std::string& unixFolder);
-
 // A second handle on the object that `handle` names: it tells a handle that
 // was closed from one whose value was handed out again for something else.
 class SameObject {

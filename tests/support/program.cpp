@@ -128,6 +128,21 @@ void DropIcon(HWND window)
     Shell_NotifyIconA(NIM_DELETE, &icon);
 }
 
+std::string ReadWhole(const std::string& file)
+{
+    std::string text;
+    HANDLE handle = CreateFileA(file.c_str(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr,
+                                OPEN_EXISTING, 0, nullptr);
+    if (handle == INVALID_HANDLE_VALUE)
+        return text;
+    char chunk[4096];
+    DWORD got = 0;
+    while (ReadFile(handle, chunk, sizeof(chunk), &got, nullptr) && got)
+        text.append(chunk, got);
+    CloseHandle(handle);
+    return text;
+}
+
 namespace {
 
 std::string Lower(std::string text)

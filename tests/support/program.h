@@ -56,6 +56,8 @@ double CpuMilliseconds(DWORD processId);
 // Windows program `exeName` in this prefix; empty when there is none, or more
 // than one. Its task "task\\<pid>" is the process's main thread.
 std::string UnixProcessDirectory(const std::string& exeName);
+// Everything a file holds, read to its end; empty when it cannot be opened.
+std::string ReadWhole(const std::string& file);
 // How often a Unix thread has gone to sleep of its own accord (its voluntary
 // context switches), read from the task's /proc folder; -1 if unreadable.
 long VoluntarySwitches(const std::string& taskDirectory);
