@@ -38,7 +38,8 @@ TEST(CountedEntry, FollowsTheHiddenAndSubfolderSettingsAndSkipsDotNames)
 {
     const DWORD plain = FILE_ATTRIBUTE_ARCHIVE, hidden = FILE_ATTRIBUTE_HIDDEN,
                 folder = FILE_ATTRIBUTE_DIRECTORY,
-                other = FILE_ATTRIBUTE_SYSTEM | FILE_ATTRIBUTE_READONLY | FILE_ATTRIBUTE_TEMPORARY;
+                other = FILE_ATTRIBUTE_SYSTEM | FILE_ATTRIBUTE_READONLY | FILE_ATTRIBUTE_TEMPORARY,
+                own = hidden | FILE_ATTRIBUTE_SYSTEM; // Windows' own, which Explorer never shows
     const struct {
         int showHidden, showSubfolders;
         DWORD attributes;
@@ -52,6 +53,7 @@ TEST(CountedEntry, FollowsTheHiddenAndSubfolderSettingsAndSkipsDotNames)
         {1, 1, hidden | folder, "hs", true},  {1, 1, plain, ".profile", false},
         {1, 1, folder, ".", false},           {1, 1, folder, "..", false},
         {5, 7, hidden | folder, "hs", true},  {1, 1, plain, "x.", true},
+        {1, 1, own, "desktop.ini", false},    {1, 1, own | folder, "$RECYCLE.BIN", false},
     };
     for (const auto& c : cases) {
         ShowHidden = c.showHidden;

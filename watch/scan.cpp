@@ -102,6 +102,12 @@ bool IsFolder(const char* path)
 
 bool IsCountedEntry(DWORD attributes, const char* name)
 {
+    // Hidden and system together mark Windows' own files (desktop.ini,
+    // Thumbs.db, "System Volume Information", "$RECYCLE.BIN"), which Explorer
+    // never shows, whatever the user asks for.
+    const DWORD protectedFile = FILE_ATTRIBUTE_HIDDEN | FILE_ATTRIBUTE_SYSTEM;
+    if ((attributes & protectedFile) == protectedFile)
+        return false;
     if (!ShowHidden && (attributes & FILE_ATTRIBUTE_HIDDEN))
         return false;
     if (!ShowSubfolders && (attributes & FILE_ATTRIBUTE_DIRECTORY))

@@ -300,7 +300,9 @@ TrayPicture Truth(const std::string& folder, bool hidden, bool subfolders)
     }
     bool found = false;
     do {
-        found = (hidden || !(entry.dwFileAttributes & FILE_ATTRIBUTE_HIDDEN)) &&
+        const DWORD windowsOwn = FILE_ATTRIBUTE_HIDDEN | FILE_ATTRIBUTE_SYSTEM;
+        found = (entry.dwFileAttributes & windowsOwn) != windowsOwn &&
+                (hidden || !(entry.dwFileAttributes & FILE_ATTRIBUTE_HIDDEN)) &&
                 (subfolders || !(entry.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY)) &&
                 entry.cFileName[0] != '.';
     } while (!found && FindNextFileA(listing, &entry));
