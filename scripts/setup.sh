@@ -2,7 +2,8 @@
 # Installs what building and testing Tarnwick needs on Debian 12, where it is
 # missing: both mingw-w64 cross-compilers (the program ships as 32-bit and
 # has a 64-bit twin), 64-bit Wine, and 32-bit Wine where this machine can run
-# it (see arch.sh), Xvfb, CMake, GoogleTest's source, ImageMagick and Python.
+# it (see arch.sh), Xvfb, CMake, GoogleTest's source, ImageMagick, Python, and
+# the locale data the tests make a Japanese locale from.
 set -eu
 root=$(cd "$(dirname "$0")/.." && pwd)
 . "$root/scripts/arch.sh"
@@ -10,7 +11,7 @@ root=$(cd "$(dirname "$0")/.." && pwd)
 packages="g++-mingw-w64-i686 binutils-mingw-w64-i686 mingw-w64-i686-dev
           g++-mingw-w64-x86-64 binutils-mingw-w64-x86-64 mingw-w64-x86-64-dev
           wine wine64 xvfb xauth x11-utils cmake make googletest
-          imagemagick python3 procps"
+          imagemagick python3 procps locales"
 need_i386=0
 if [ "$TARNWICK_ARCH" = win32 ]; then
     packages="$packages wine32:i386"

@@ -146,6 +146,21 @@ TEST_F(ScanTest, AnEmptyDriveRootIsEmpty)
     EXPECT_NE(INVALID_HANDLE_VALUE, ChangeHandle);
 }
 
+// Under a Japanese locale (CTest runs these so): in code page 932, 予 (97 5C)
+// and 表 (95 5C) end in a backslash byte.
+class DoubleByte : public ScanTest {};
+
+TEST_F(DoubleByte, AFolderWhoseNameEndsInABackslashByteIsListedItself)
+{
+    ASSERT_EQ(932u, GetACP());
+    const char* const name = "\x97\x5C\x92\xE8\x95\x5C"; // 予定表
+    Watch(folder.AddFolder(name));
+    EXPECT_EQ(Empty, Scan());
+    folder.AddFile((std::string(name) + "\\inside.txt").c_str());
+    Count(1, 0);
+    EXPECT_EQ(NotEmpty, Scan());
+}
+
 TEST_F(ScanTest, AnEmptyPathIsUnavailableWithoutListingOrAlert)
 {
     WatchedFolder[0] = 0;

@@ -119,7 +119,9 @@ void MakeSearchPattern(const char* folder, char* pattern)
 {
     lstrcpyA(pattern, folder);
     const int length = lstrlenA(pattern);
-    if (length == 0 || pattern[length - 1] != '\\')
+    // By its last character, not its last byte: in a double-byte code page a
+    // character may end in 0x5C, a backslash byte.
+    if (length == 0 || *CharPrevA(pattern, pattern + length) != '\\')
         lstrcatA(pattern, "\\");
     lstrcatA(pattern, "*.*");
 }

@@ -31,7 +31,7 @@ bool IsFolder(const char* path);
 bool IsCountedEntry(DWORD attributes, const char* name);
 
 // Writes folder + "\*.*" into pattern (1032 bytes), adding the backslash only
-// when the folder does not end in one.
+// when the folder's last character is not one.
 void MakeSearchPattern(const char* folder, char* pattern);
 
 // Lists the folder and shows Empty, NotEmpty or Unavailable (Checking first
