@@ -68,6 +68,18 @@ const BYTE* RegKey::Exchange(DWORD type, const char* name, const void* value, bo
     return data;
 }
 
+bool RegKey::WriteWideString(const char* name, const WCHAR* text)
+{
+    WCHAR wideName[64];
+    if (!MultiByteToWideChar(CP_ACP, 0, name, -1, wideName, 64)) {
+        status = ERROR_INVALID_PARAMETER;
+        return false;
+    }
+    status = RegSetValueExW(hkey, wideName, 0, REG_SZ, reinterpret_cast<const BYTE*>(text),
+                            DWORD(lstrlenW(text) + 1) * sizeof(WCHAR));
+    return status == ERROR_SUCCESS;
+}
+
 bool RegKey::DeleteValue(const char* name)
 {
     status = RegDeleteValueA(hkey, name);

@@ -19,6 +19,11 @@ public:
     // string or a full 32-bit number, never undefined bytes.
     const BYTE* Exchange(DWORD type, const char* name, const void* value, bool write);
 
+    // Writes `text` as the REG_SZ value `name` in the registry's own UTF-16,
+    // so that no character is lost to the code page. True when stored; status
+    // holds the registry's answer. The name is plain ASCII.
+    bool WriteWideString(const char* name, const WCHAR* text);
+
     // True when the value was deleted; status holds the registry's answer.
     bool DeleteValue(const char* name);
 

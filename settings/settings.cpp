@@ -102,14 +102,12 @@ void SetPermanent(int on)
     RegKey key(HKEY_CURRENT_USER, RunKeyPath);
     Permanent = on;
     if (on) {
-        // A path with spaces stays quoted, so the shell cannot split it.
-        char command[MAX_PATH + 2];
-        const char* path = ProgramPath();
-        if (GetCommandLineA()[0] == '"')
-            wsprintfA(command, "\"%s\"", path);
-        else
-            lstrcpyA(command, path);
-        key.Exchange(REG_SZ, RunValueName, command, true);
+        // Written wide: the registry holds UTF-16, and the code page may not
+        // spell the folder the program sits in. A path Windows cannot give
+        // whole is not written at all, since it would start nothing.
+        const WCHAR* path = ProgramPath();
+        if (path[0])
+            key.WriteWideString(RunValueName, path);
         TrayMenu.CheckItem(IDM_PERMANENT);
     } else {
         key.DeleteValue(RunValueName);
@@ -159,25 +157,18 @@ void RemoveSettings()
     run.DeleteValue(RunValueName);
 }
 
-const char* PathFromCommandLine(const char* commandLine)
+const WCHAR* ProgramPath()
 {
-    static char result[MAX_PATH];
-    char path[MAX_PATH] = {};
-    const char* start = commandLine;
-    const char* end;
-    if (*start == '"') {
-        ++start;
-        for (end = start; *end && *end != '"'; ++end) {}
-    } else {
-        end = start + lstrlenA(start);
+    // From the module itself: a command line may name the program by a bare
+    // name, or spelt in a code page that lost some of its characters.
+    static WCHAR quoted[MAX_PATH + 2];
+    const DWORD length = GetModuleFileNameW(nullptr, quoted + 1, MAX_PATH);
+    if (length == 0 || length >= MAX_PATH) {
+        quoted[0] = 0;
+        return quoted;
     }
-    const int length = int(end - start) < MAX_PATH - 1 ? int(end - start) : MAX_PATH - 1;
-    CopyMemory(path, start, length);
-    lstrcpyA(result, path);
-    return result;
-}
-
-const char* ProgramPath()
-{
-    return PathFromCommandLine(GetCommandLineA());
+    // Quoted, so that the shell cannot split a path with spaces.
+    quoted[0] = quoted[length + 1] = L'"';
+    quoted[length + 2] = 0;
+    return quoted;
 }

@@ -36,8 +36,6 @@ void SetShowSubfolders(int on);
 // Deletes the settings key and the Run value.
 void RemoveSettings();
 
-// The program's path as the command line gives it: without quotes and
-// arguments when quoted, the whole line otherwise, at most 259 characters.
-const char* ProgramPath();
-// The same rule applied to any command line; shares ProgramPath's buffer.
-const char* PathFromCommandLine(const char* commandLine);
+// The program's own file, quoted, as the Run value starts it; empty when
+// Windows cannot give the path whole. Each call reuses one buffer.
+const WCHAR* ProgramPath();

@@ -154,15 +154,9 @@ TEST_F(SettingsTest, TheCountingOptionsAreStoredMarkedAndRescan)
 TEST_F(SettingsTest, StartingWithWindowsWritesOrDeletesTheRunValue)
 {
     SetPermanent(1);
-    const RawValue run = Stored(RunKey, "Tarnwick");
-    // The path as the command line gives it, quoted exactly when the command
-    // line was, so a path with spaces stays whole. CTest starts this program
-    // unquoted, and the whole line stands for its path; the real program's
-    // quoted start is checked end to end.
-    const std::string commandLine = GetCommandLineA();
-    const size_t closing = commandLine[0] == '"' ? commandLine.find('"', 1) : std::string::npos;
-    EXPECT_EQ(RawString(closing == std::string::npos ? commandLine : commandLine.substr(0, closing + 1)),
-              run);
+    char self[MAX_PATH] = "";
+    GetModuleFileNameA(nullptr, self, sizeof(self));
+    EXPECT_EQ(RawString("\"" + std::string(self) + "\""), Stored(RunKey, "Tarnwick"));
     EXPECT_TRUE(IsChecked(TrayMenu.Handle(), IDM_PERMANENT));
     EXPECT_EQ(-1, CurrentTrayState);
 
@@ -182,30 +176,6 @@ TEST_F(SettingsTest, RemovingDeletesTheKeyAndRunValueButKeepsTheParents)
     EXPECT_TRUE(KeyExists("Software\\Orrel\\Tarnwick"));
     EXPECT_FALSE(RunValueExists());
     RemoveSettings(); // nothing left to remove
-}
-
-TEST(ProgramPath, TakesThePathFromTheCommandLine)
-{
-    const std::string longLine(300, 'p');
-    const struct {
-        const char* commandLine;
-        std::string path;
-    } cases[] = {
-        {"\"C:\\Program Files\\Tarnwick\\Tarnwick.exe\"", "C:\\Program Files\\Tarnwick\\Tarnwick.exe"},
-        {"\"C:\\Tools\\Tarnwick.exe\" /x y", "C:\\Tools\\Tarnwick.exe"},
-        {"\"C:\\Unclosed\\Tarnwick.exe /x", "C:\\Unclosed\\Tarnwick.exe /x"},
-        {"C:\\Tools\\Tarnwick.exe /x y", "C:\\Tools\\Tarnwick.exe /x y"},
-        {"\"\"", ""},
-        {"", ""},
-        {longLine.c_str(), std::string(259, 'p')},
-    };
-    for (const auto& c : cases)
-        EXPECT_EQ(c.path, PathFromCommandLine(c.commandLine)) << c.commandLine;
-    // This very program's command line begins with its file.
-    char self[MAX_PATH] = "";
-    GetModuleFileNameA(nullptr, self, sizeof(self));
-    EXPECT_EQ(0, lstrcmpiA(self, std::string(ProgramPath()).substr(0, lstrlenA(self)).c_str()))
-        << ProgramPath();
 }
 
 } // namespace

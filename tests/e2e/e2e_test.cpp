@@ -432,6 +432,33 @@ TEST_F(EndToEnd, AFolderNamedOutsideTheCodePageIsWatchedByItsShortName)
     EXPECT_EQ(0u, program.Exit());
 }
 
+// "Permanent" must start the program at logon: the Run value names its own
+// file, started by a bare name from a console, or from a folder whose name
+// the code page (1252 here) cannot spell.
+TEST_F(EndToEnd, TheRunValueNamesTheProgramsOwnFileHoweverItWasStarted)
+{
+    StoreFolder(folder.Path());
+    WriteString(RunKey, "Tarnwick", "Tarnwick.exe");
+    const std::string exe = ProgramFile();
+    const std::wstring built(exe.begin(), exe.end()), base(folder.Path().begin(), folder.Path().end());
+    const struct {
+        const wchar_t* folder;
+        bool byBareName;
+    } starts[] = {{L"plain", true}, {L"\x141ukasz", false}};
+    for (const auto& start : starts) {
+        const std::wstring where = base + L"\\" + start.folder, copy = where + L"\\Tarnwick.exe";
+        ASSERT_TRUE(CreateDirectoryW(where.c_str(), nullptr) && CopyFileW(built.c_str(), copy.c_str(), TRUE));
+        RunningProgram started;
+        ASSERT_TRUE(started.Start(copy, start.byBareName ? L"Tarnwick.exe" : L"\"" + copy + L"\"", where));
+        started.window = started.WaitForWindow();
+        ASSERT_TRUE(WaitForLoop(started.window));
+        EXPECT_EQ(L"\"" + copy + L"\"", StoredWide(RunKey, "Tarnwick"));
+        EXPECT_EQ(0u, started.Exit());
+        DeleteFileW(copy.c_str());
+        RemoveDirectoryW(where.c_str());
+    }
+}
+
 TEST_F(EndToEnd, ComIsLoadedWhenTheFolderChooserFirstOpensAndServesItEveryTime)
 {
     TempFolder other;

@@ -47,6 +47,14 @@ bool RunningProgram::Open()
     return window && Responds(window);
 }
 
+bool RunningProgram::Start(const std::wstring& file, std::wstring commandLine, const std::wstring& folder)
+{
+    STARTUPINFOW startup = {};
+    startup.cb = sizeof(startup);
+    return CreateProcessW(file.c_str(), &commandLine[0], nullptr, nullptr, FALSE, 0, nullptr, folder.c_str(),
+                          &startup, &process);
+}
+
 HWND RunningProgram::WaitForWindow(DWORD timeout) const
 {
     return FindProcessWindow(process.dwProcessId, "Tarnwick", false, timeout);

@@ -18,6 +18,9 @@ public:
 
     // Starts `file` (the built program by default); false when it could not.
     bool Start(const std::string& file = ProgramFile(), bool quoted = true);
+    // Starts the program file `file` by `commandLine` with `folder` current,
+    // all wide, as a console or Explorer may.
+    bool Start(const std::wstring& file, std::wstring commandLine, const std::wstring& folder);
     // Starts it and waits for its window and for it to wait for input, which
     // it may first do before start-up is over: WaitForLoop is the sure sign
     // that it runs its loop. Sets `window`.

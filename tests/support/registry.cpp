@@ -61,6 +61,15 @@ RawValue Stored(const char* key, const char* name)
     return Raw(type, std::string(reinterpret_cast<const char*>(buffer.data()), size));
 }
 
+std::wstring StoredWide(const char* key, const char* name)
+{
+    const std::wstring wideKey(key, key + lstrlenA(key)), wideName(name, name + lstrlenA(name));
+    WCHAR text[2048] = L"";
+    DWORD size = sizeof(text);
+    RegGetValueW(HKEY_CURRENT_USER, wideKey.c_str(), wideName.c_str(), RRF_RT_REG_SZ, nullptr, text, &size);
+    return text;
+}
+
 void WriteRaw(const char* key, const char* name, const RawValue& value)
 {
     RegSetKeyValueA(HKEY_CURRENT_USER, key, name, value.type, value.bytes.data(), DWORD(value.bytes.size()));
