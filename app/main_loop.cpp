@@ -64,7 +64,7 @@ int RunMainLoop()
         if (result < count && changes[result] == ParentWatch) {
             // A change above a missing folder counts as a scan only once the
             // folder is back: a busy parent must not put off the rescan.
-            scanned = LookForReturn();
+            scanned = LookAbove();
         } else if (result < count || result == WAIT_TIMEOUT) {
             ScanFolder(1);
             scanned = true;

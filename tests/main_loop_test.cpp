@@ -234,9 +234,10 @@ TEST_F(MainLoopTest, AMissingFolderIsFoundAgainAtTheNextTimeOutOfANewlyChosenDel
 TEST_F(MainLoopTest, AFolderThatListsButCannotBeWatchedIsLookedAtEveryTenSecondsUntilItCanBe)
 {
     bool refused = true;
-    std::vector<DWORD> looks; // when each scan armed its watch
+    std::vector<DWORD> looks; // when each scan armed its watch on the folder
     ChangeNotifier = [&](const char* watched, DWORD filter) {
-        looks.push_back(GetTickCount());
+        if (watched == folder.Path())
+            looks.push_back(GetTickCount());
         return refused ? INVALID_HANDLE_VALUE : FindFirstChangeNotificationA(watched, FALSE, filter);
     };
     ScanFolder(1);
@@ -268,7 +269,34 @@ TEST_F(MainLoopTest, AFolderThatComesBackIsSeenAndOtherChangesAboveItShowNothing
     ASSERT_EQ(1u, TrayCalls.size());
     EXPECT_EQ(NotEmpty, CurrentTrayState);
     EXPECT_TRUE(ChangeHandle.Armed());
-    EXPECT_FALSE(ParentWatch.Armed());
+}
+
+// Explorer's Delete moves the folder into the Recycle Bin, and sync tools
+// swap folders: no notification on the folder tells of that, only one above
+// it. With the rescan delay Disabled.
+TEST_F(MainLoopTest, TheFolderMovingAwayIsSeenAtOnceAndChangesBesideItShowNothing)
+{
+    const std::string inbox = folder.AddFolder("inbox"), recycled = folder.Path() + "\\recycled";
+    lstrcpyA(WatchedFolder, inbox.c_str());
+    ScanFolder(1);
+    TrayCalls.clear();
+    int beside = -1, moved = -1, landedInMoved = -1;
+    EXPECT_EQ(0, RunWith({{50, [&] { folder.AddFolder("beside"); }},
+                          {150, [&] { beside = int(TrayCalls.size()); }},
+                          {200, [&] { MoveFileA(inbox.c_str(), recycled.c_str()); }},
+                          {300, [&] { moved = CurrentTrayState; }},
+                          {350, [&] { folder.AddFile("recycled\\late.txt"); }},
+                          {450, [&] { landedInMoved = CurrentTrayState; }},
+                          {500,
+                           [&] {
+                               folder.AddFolder("inbox");
+                               folder.AddFile("inbox\\new.txt");
+                           }},
+                          {650, Quit}}));
+    EXPECT_EQ(0, beside) << "a change beside the folder showed";
+    EXPECT_EQ(Unavailable, moved);
+    EXPECT_EQ(Unavailable, landedInMoved);
+    EXPECT_EQ(NotEmpty, CurrentTrayState) << "a folder made again under the name";
 }
 
 // Records that a window message was dispatched.

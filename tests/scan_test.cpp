@@ -2,10 +2,14 @@
 // the alert sounds, and the change notification it leaves armed.
 #include <gtest/gtest.h>
 
+#include <windows.h>
+#include <dbt.h>
+
 #include "settings/settings.h"
 #include "tests/support/fake_platform.h"
 #include "tests/support/files.h"
 #include "tests/support/program_state.h"
+#include "watch/drive.h"
 #include "watch/scan.h"
 #include "watch/tray.h"
 
@@ -144,6 +148,35 @@ TEST_F(ScanTest, AnEmptyDriveRootIsEmpty)
     Watch("R:\\");
     EXPECT_EQ(Empty, Scan());
     EXPECT_NE(INVALID_HANDLE_VALUE, ChangeHandle);
+}
+
+// The registration stays with the folder: a query to remove its drive that
+// comes while a scan waits on the shell is not undone by that scan, and once
+// another folder is chosen, that drive's events concern it no longer.
+TEST_F(ScanTest, TheDriveRegistrationFollowsTheFolder)
+{
+    Watch("R:\\");
+    Scan();
+    const HDEVNOTIFY stick = DriveRegistration;
+    ASSERT_NE(nullptr, stick);
+    DEV_BROADCAST_HANDLE event = {sizeof(event), DBT_DEVTYP_HANDLE, 0, nullptr, stick, {}, 0, {}};
+    bool asked = false;
+    TrayShell = [&](DWORD message, NOTIFYICONDATAA* data) {
+        if (!asked) {
+            asked = true;
+            OnDeviceChange(DBT_DEVICEQUERYREMOVE, LPARAM(&event));
+        }
+        return Shell_NotifyIconA(message, data);
+    };
+    ScanFolder(1);
+    EXPECT_EQ(Unavailable, CurrentTrayState);
+    EXPECT_FALSE(ChangeHandle.Armed() || ParentWatch.Armed()) << "the scan took the drive back";
+
+    ChangeNotifier = [](const char*, DWORD) { return INVALID_HANDLE_VALUE; };
+    Watch(folder.Path());
+    EXPECT_EQ(Empty, Scan());
+    OnDeviceChange(DBT_DEVICEREMOVECOMPLETE, LPARAM(&event));
+    EXPECT_EQ(Empty, CurrentTrayState);
 }
 
 // Under a Japanese locale (CTest runs these so): in code page 932, 予 (97 5C)

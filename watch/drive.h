@@ -22,6 +22,8 @@ public:
 
     bool Serves(const char* folder) const { return served[0] && lstrcmpA(served, folder) == 0; }
     bool Is(HDEVNOTIFY other) const { return registration && other == registration; }
+    // The registration, null while none is held.
+    operator HDEVNOTIFY() const { return registration; }
 
 private:
     HDEVNOTIFY registration = nullptr;

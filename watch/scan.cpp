@@ -12,6 +12,14 @@ bool FolderUnwatched;
 
 namespace {
 
+// Moves on at every scan and every letting go of the folder. Showing a
+// picture waits on the shell, and meanwhile sent messages are dispatched: a
+// device event may let go of the folder's drive, a drive's arrival scan
+// again. A scan that finds this moved stops there, since what happened
+// meanwhile is newer than its own listing: it must not arm a watch on a
+// drive just let go, nor show an older result over a newer one.
+unsigned Turn;
+
 // Cuts the last name off `path`, keeping its first `root` bytes ("C:\a\b"
 // gives "C:\a", "C:\a" gives "C:\"); false when nothing is left to cut.
 // Forwards, since a backslash byte may end a double-byte character.
@@ -27,12 +35,15 @@ bool CutToParent(char* path, int root)
     return true;
 }
 
-// While the folder cannot be listed, watches the nearest folder above it that
-// exists, on the same volume, for folders coming and going, so that the
-// folder's return is seen. A drive or share that is gone has no volume.
-void WatchForReturn()
+// Watches the nearest folder above the watched one that exists, on the same
+// volume, for folders coming and going. While the folder is there that is
+// its parent, where it moving away or another taking its name shows: no
+// notification on the folder itself tells of that. While it is missing,
+// that is where its return shows. A drive or share root has no folder above
+// it; a drive or share that is gone has no volume.
+void WatchAbove()
 {
-    char root[MAX_PATH], parent[sizeof(WatchedFolder)];
+    char root[sizeof(WatchedFolder)], parent[sizeof(WatchedFolder)];
     lstrcpyA(parent, WatchedFolder);
     if (GetVolumePathNameA(WatchedFolder, root, sizeof(root)) && lstrlenA(root) <= lstrlenA(parent)) {
         while (CutToParent(parent, lstrlenA(root))) {
@@ -70,19 +81,16 @@ TrayState ListFolder()
     return found ? NotEmpty : Empty;
 }
 
-// After a scan: the watch above a folder that cannot be listed, the period of
-// one that lists but cannot be watched, and the drive's registration.
-void KeepWatching(bool listed)
+// The drive's registration follows the folder: one left over for a drive
+// the folder is no longer on would let that drive's events cross out this
+// folder. Only what the program holds on a drive keeps Windows from
+// removing it, so a registration is made only while something is held.
+void FollowDrive()
 {
-    if (listed)
-        ParentWatch.Close();
-    else
-        WatchForReturn();
-    // A share whose server sends no change notifications lists all the same.
-    FolderUnwatched = listed && !ChangeHandle.Armed();
-    // Only what the program holds on a drive keeps Windows from removing it.
     if (ChangeHandle.Armed() || ParentWatch.Armed())
         KeepDriveRegistration();
+    else if (!DriveRegistration.Serves(WatchedFolder))
+        DriveRegistration.Unregister();
 }
 
 void SoundAlert()
@@ -128,38 +136,49 @@ void MakeSearchPattern(const char* folder, char* pattern)
 
 void ScanFolder(int showChecking)
 {
+    const unsigned turn = ++Turn;
     if (showChecking)
         SetTrayState(Checking);
-    // A notification fires once; each scan closes the old one and arms a new
-    // one. Closing first lets a folder that was deleted meanwhile go: a handle
-    // kept on it would hold it pending deletion. Arming before the listing
-    // means a change that lands while we list raises a signal (and so one
-    // more scan) instead of going unseen.
+    if (turn != Turn)
+        return;
+    // A notification fires once; each scan closes the old ones and arms new
+    // ones. Closing first lets a folder that was deleted meanwhile go: a
+    // handle kept on it would hold it pending deletion. Arming before the
+    // listing means a change that lands while we list raises a signal (and so
+    // one more scan) instead of going unseen.
     ChangeHandle.Arm(WatchedFolder, WatchFilter);
+    WatchAbove();
 
     const TrayState state = ListFolder();
     SetTrayState(state);
+    if (turn != Turn)
+        return;
     if (state == NotEmpty && !WasNotEmpty)
         SoundAlert();
     if (state != Unavailable)
         WasNotEmpty = state == NotEmpty;
-    KeepWatching(state != Unavailable);
+    // A share whose server sends no change notifications lists all the same.
+    FolderUnwatched = state != Unavailable && !ChangeHandle.Armed();
+    FollowDrive();
 }
 
-bool LookForReturn()
+bool LookAbove()
 {
-    if (IsFolder(WatchedFolder)) {
+    // The folder listed last time (it may have moved away, or another taken
+    // its name), or it is back: look at what the path names now.
+    if (ChangeHandle.Armed() || FolderUnwatched || IsFolder(WatchedFolder)) {
         ScanFolder(0);
         return true;
     }
     // Something else changed up there, or a folder on the way back appeared:
     // watch again, from the nearest folder that exists now.
-    WatchForReturn();
+    WatchAbove();
     return false;
 }
 
 void LetGoOfFolder()
 {
+    ++Turn;
     ChangeHandle.Close();
     ParentWatch.Close();
     FolderUnwatched = false;

@@ -12,8 +12,9 @@ constexpr DWORD WatchFilter =
 
 // The change notification armed on the watched folder by the last scan.
 extern ChangeNotification ChangeHandle;
-// While the folder cannot be listed, a notification on the nearest folder
-// above it that exists, for folders coming and going there.
+// A notification on the nearest folder above the watched one that exists
+// (its parent, while it is there), for folders coming and going there: the
+// folder moving away, another taking its name, or its return.
 extern ChangeNotification ParentWatch;
 
 // Whether the last scan that could list the folder found a counted entry.
@@ -36,14 +37,15 @@ void MakeSearchPattern(const char* folder, char* pattern);
 
 // Lists the folder and shows Empty, NotEmpty or Unavailable (Checking first
 // when showChecking is non-zero), sounds the alert when the folder has turned
-// non-empty, and replaces the change notification. A folder that cannot be
-// listed gets ParentWatch instead.
+// non-empty, and replaces the change notifications on the folder and above
+// it. A scan that is overtaken while it waits on the shell (by another scan,
+// or by letting go of the folder) leaves the rest to what overtook it.
 void ScanFolder(int showChecking);
 
 // For ParentWatch having fired: scans (without Checking) and returns true
-// when the folder is back; otherwise watches again, from the nearest folder
-// that exists now, and nothing shows.
-bool LookForReturn();
+// when the folder listed last time or is back; otherwise watches again, from
+// the nearest folder that exists now, and nothing shows.
+bool LookAbove();
 
 // Closes every notification the program holds on the folder's drive and
 // shows Unavailable, so that Windows can remove the drive.
