@@ -449,6 +449,7 @@ TEST_F(EndToEnd, TheRunValueNamesTheProgramsOwnFileHoweverItWasStarted)
         const std::wstring where = base + L"\\" + start.folder, copy = where + L"\\Tarnwick.exe";
         ASSERT_TRUE(CreateDirectoryW(where.c_str(), nullptr) && CopyFileW(built.c_str(), copy.c_str(), TRUE));
         RunningProgram started;
+        WriteNumber(SettingsKey, "Buzzer", 1); // as WaitForLoop expects a start to find it
         ASSERT_TRUE(started.Start(copy, start.byBareName ? L"Tarnwick.exe" : L"\"" + copy + L"\"", where));
         started.window = started.WaitForWindow();
         ASSERT_TRUE(WaitForLoop(started.window));
