@@ -334,7 +334,7 @@ TEST(ProgramFile, StringTableHoldsTheNineteenTexts)
     });
 }
 
-TEST(ProgramFile, EachStateIconHasA32And16PixelImageIn16Colours)
+TEST(ProgramFile, EachStateIconHasAnImageForEachTraySizeIn16Colours)
 {
     ForEachProgram([](const CheckedFile& file) {
         ASSERT_NE(nullptr, file.data.Handle()) << file.path;
@@ -344,14 +344,14 @@ TEST(ProgramFile, EachStateIconHasA32And16PixelImageIn16Colours)
             const BYTE* dir = file.data.Resource(RT_GROUP_ICON, id);
             ASSERT_NE(nullptr, dir);
             const WORD count = *reinterpret_cast<const WORD*>(dir + 4);
-            ASSERT_EQ(2, count);
-            bool has32 = false, has16 = false;
+            // The tray's sizes at 100, 125, 150 and 200 % display scale.
+            std::vector<int> sizes;
             for (int i = 0; i < count; ++i) {
                 const BYTE* entry = dir + 6 + 14 * i;
                 EXPECT_EQ(4, *reinterpret_cast<const WORD*>(entry + 6)); // bits per pixel
                 EXPECT_EQ(16, entry[2]);                                 // colour count
-                has32 |= entry[0] == 32 && entry[1] == 32;
-                has16 |= entry[0] == 16 && entry[1] == 16;
+                EXPECT_EQ(entry[0], entry[1]);
+                sizes.push_back(entry[0]);
                 // The image itself: RT_ICON under the id the group names.
                 const auto* image = reinterpret_cast<const BITMAPINFOHEADER*>(
                     file.data.Resource(RT_ICON, *reinterpret_cast<const WORD*>(entry + 12)));
@@ -360,8 +360,8 @@ TEST(ProgramFile, EachStateIconHasA32And16PixelImageIn16Colours)
                 EXPECT_EQ(2 * entry[1], image->biHeight); // colour bits and mask
                 EXPECT_EQ(4, image->biBitCount);
             }
-            EXPECT_TRUE(has32);
-            EXPECT_TRUE(has16);
+            std::sort(sizes.begin(), sizes.end());
+            EXPECT_EQ((std::vector<int>{16, 20, 24, 32}), sizes);
         }
     });
 }
