@@ -5,6 +5,7 @@
 #include "app/main_loop.h"
 #include "settings/chooser.h"
 #include "settings/settings.h"
+#include "ui/scale.h"
 #include "ui/tray_menu.h"
 #include "watch/scan.h"
 #include "watch/tray.h"
@@ -17,7 +18,7 @@ int WINAPI WinMain(HINSTANCE instance, HINSTANCE, LPSTR, int)
         return 0;
 
     LoadSettings();
-    LoadTrayIcons(instance);
+    LoadTrayIcons(instance, WindowDpi(nullptr));
 
     if (!CreateMainWindow(instance))
         return 0;

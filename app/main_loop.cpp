@@ -2,6 +2,7 @@
 
 #include "app/main_window.h"
 #include "app/platform.h"
+#include "resource.h"
 #include "settings/settings.h"
 #include "watch/drive.h"
 #include "watch/scan.h"
@@ -22,7 +23,9 @@ bool CreateMainWindow(HINSTANCE instance)
     WNDCLASSA windowClass = {};
     windowClass.lpfnWndProc = MainWindowProc;
     windowClass.hInstance = instance;
-    windowClass.hIcon = TrayIcons[Checking];
+    // The shared icon at the size Windows wants for a window, not one of the
+    // tray's, which are replaced when the display's scale changes.
+    windowClass.hIcon = LoadIconA(instance, MAKEINTRESOURCEA(IDI_CHECKING));
     windowClass.lpszClassName = "Tarnwick";
     RegisterClassA(&windowClass);
 

@@ -7,6 +7,7 @@
 #include "settings/settings.h"
 #include "ui/about.h"
 #include "ui/res_string.h"
+#include "ui/scale.h"
 #include "ui/tray_menu.h"
 #include "watch/drive.h"
 #include "watch/scan.h"
@@ -108,6 +109,11 @@ LRESULT OnTrayIcon(HWND window, WPARAM wParam, LPARAM lParam)
     return DefWindowProcA(window, WM_TRAYICON, wParam, lParam);
 }
 
+HINSTANCE InstanceOf(HWND window)
+{
+    return HINSTANCE(GetWindowLongPtrA(window, GWLP_HINSTANCE));
+}
+
 } // namespace
 
 void HearTaskbarCreated(HWND window)
@@ -161,12 +167,20 @@ LRESULT CALLBACK MainWindowProc(HWND window, UINT message, WPARAM wParam, LPARAM
         if (OnDeviceChange(wParam, lParam))
             return TRUE;
         break;
+    case WM_DPICHANGED:
+        // The display's scale changed: the tray now draws its icons at the
+        // small-icon size of the new one.
+        LoadTrayIcons(InstanceOf(window), LOWORD(wParam));
+        RetryTrayIcon();
+        return 0;
     case WM_QUERYOPEN:
         return 0;
     case WM_TRAYICON:
         return OnTrayIcon(window, wParam, lParam);
     }
     if (message == TaskbarCreated && TaskbarCreated) {
+        // Sent too when the display's scale changes.
+        LoadTrayIcons(InstanceOf(window), WindowDpi(window));
         RetryTrayIcon();
         return 0;
     }

@@ -6,6 +6,8 @@
 #   TARNWICK_ARCH  win32 (default): a 32-bit prefix and 32-bit Wine;
 #                  win64: a 64-bit prefix and 64-bit Wine, which is then the
 #                  "wine" that the command finds on its PATH
+#   TARNWICK_DPI   the display scale of a prefix created now, in DPI
+#                  (default Wine's, 96)
 set -u
 : "${WINEPREFIX:?WINEPREFIX must name the prefix}"
 export WINEPREFIX WINEDEBUG="${WINEDEBUG:--all,err+winediag}" WINEDLLOVERRIDES="mscoree,mshtml="
@@ -32,6 +34,11 @@ if [ ! -f "$WINEPREFIX/.ready" ]; then
     wine reg add 'HKCU\Software\Wine\X11 Driver' /v Managed /d N /f </dev/null >/dev/null 2>&1
     # A crash prints a backtrace instead of waiting in a dialog.
     wine reg add 'HKCU\Software\Wine\WineDbg' /v ShowCrashDialog /t REG_DWORD /d 0 /f </dev/null >/dev/null 2>&1
+    # A display scale other than 100 %, taken by everything started from now.
+    if [ -n "${TARNWICK_DPI:-}" ]; then
+        wine reg add 'HKCU\Control Panel\Desktop' /v LogPixels /t REG_DWORD /d "$TARNWICK_DPI" /f \
+            </dev/null >/dev/null 2>&1
+    fi
     touch "$WINEPREFIX/.ready"
     # The session that made the prefix keeps starting device services over
     # and over, and every later process start waits on them: begin afresh.

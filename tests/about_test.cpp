@@ -3,6 +3,8 @@
 
 #include <windows.h>
 
+#include <algorithm>
+#include <climits>
 #include <memory>
 #include <string>
 #include <vector>
@@ -10,10 +12,15 @@
 #include "resource.h"
 #include "tests/support/fake_platform.h"
 #include "tests/support/program_state.h"
+#include "tests/support/screen.h"
 #include "tests/support/ui.h"
 #include "ui/about.h"
 
 namespace {
+
+// Aware of the display's scale, as the program is by its manifest: before any
+// window.
+const BOOL DpiAware = SetProcessDPIAware();
 
 HWND Owner;
 
@@ -249,6 +256,66 @@ TEST_F(AboutTest, TheLinkIsDrawnInDarkBlue)
         Close(dialog);
     });
     EXPECT_GT(linkPixels, 20);
+}
+
+// At the display's scale the box looks as at 100 %, scaled: the portrait
+// grows with the scale and stays clear of the texts, no text is cut, and the
+// hot spot lies over the link as drawn. tests/at_dpi.sh runs it at 144 DPI.
+TEST_F(AboutTest, LooksAlikeAtEveryDisplayScale)
+{
+    const int dpi = ScreenDpi();
+    ASSERT_EQ(ExpectedDpi(), dpi) << "this process does not see the display's scale";
+    BITMAP drawn = {};
+    const HGDIOBJ original = LoadBitmapA(GetModuleHandleA(nullptr), MAKEINTRESOURCEA(IDB_ABOUT));
+    GetObjectA(original, sizeof(drawn), &drawn);
+    DeleteObject(original);
+    ShowAndVisit([&](HWND dialog) {
+        BITMAP shown = {};
+        GetObjectA(HGDIOBJ(SendDlgItemMessageA(dialog, IDC_ABOUT_PICTURE, STM_GETIMAGE, IMAGE_BITMAP, 0)),
+                   sizeof(shown), &shown);
+        EXPECT_NEAR(MulDiv(drawn.bmWidth, dpi, 96), shown.bmWidth, 1);
+        EXPECT_NEAR(MulDiv(drawn.bmHeight, dpi, 96), shown.bmHeight, 1);
+        RECT picture, texts;
+        GetWindowRect(GetDlgItem(dialog, IDC_ABOUT_PICTURE), &picture);
+        GetWindowRect(GetDlgItem(dialog, IDC_ABOUT_VERSION), &texts);
+        EXPECT_LE(picture.right, texts.left) << "the portrait reaches the texts";
+
+        for (int id : {IDC_ABOUT_VERSION, IDC_ABOUT_NOTICE, IDC_ABOUT_AUTHOR, IDC_ABOUT_LINK}) {
+            HWND control = GetDlgItem(dialog, id);
+            const std::string text = Text(dialog, id);
+            HDC dc = GetDC(control);
+            const HGDIOBJ old = SelectObject(
+                dc, id == IDC_ABOUT_LINK ? LinkFont : HGDIOBJ(SendMessageA(control, WM_GETFONT, 0, 0)));
+            SIZE extent = {};
+            GetTextExtentPoint32A(dc, text.c_str(), int(text.size()), &extent);
+            SelectObject(dc, old);
+            ReleaseDC(control, dc);
+            RECT box;
+            GetClientRect(control, &box);
+            EXPECT_LE(extent.cx, box.right) << text << " is cut";
+            EXPECT_LE(extent.cy, box.bottom) << text << " is cut";
+        }
+
+        // The link's ink, in the dialog's coordinates.
+        UpdateWindow(dialog);
+        RECT ink = {LONG_MAX, LONG_MAX, LONG_MIN, LONG_MIN}, area;
+        GetWindowRect(LinkControl, &area);
+        MapWindowPoints(nullptr, dialog, reinterpret_cast<POINT*>(&area), 2);
+        HDC dc = GetDC(dialog);
+        for (int y = area.top; y < area.bottom; ++y)
+            for (int x = area.left; x < area.right; ++x)
+                if (GetPixel(dc, x, y) == RGB(0, 0, 192))
+                    ink = {std::min(ink.left, LONG(x)), std::min(ink.top, LONG(y)),
+                           std::max(ink.right, LONG(x + 1)), std::max(ink.bottom, LONG(y + 1))};
+        ReleaseDC(dialog, dc);
+        const RECT& spot = LinkHotSpot;
+        EXPECT_TRUE(ink.left >= spot.left && ink.top >= spot.top && ink.right <= spot.right &&
+                    ink.bottom <= spot.bottom && ink.right - ink.left >= (spot.right - spot.left) * 9 / 10)
+            << "ink " << ink.left << "," << ink.top << "-" << ink.right << "," << ink.bottom << " spot "
+            << spot.left << "," << spot.top << "-" << spot.right << "," << spot.bottom;
+        SaveWindowPicture(dialog, ("about-" + std::to_string(dpi)).c_str());
+        Close(dialog);
+    });
 }
 
 TEST_F(AboutTest, EachOpeningMakesOneFontAndDeletesIt)

@@ -408,6 +408,29 @@ BOOL CALLBACK NoteResource(HMODULE, LPCSTR, LPSTR, LONG_PTR found)
     return FALSE;
 }
 
+// The application manifest: the user's own rights, Windows Vista to 11, the
+// display's scale per monitor, and the system's visual style. The shipped file only: the twin is for running the tests.
+TEST(ProgramFile, TheManifestAsksForWhatTheProgramReliesOn)
+{
+    const DataModule data(ZPath(TARNWICK_PE32));
+    HRSRC found = FindResourceA(data.Handle(), MAKEINTRESOURCEA(1), MAKEINTRESOURCEA(24)); // RT_MANIFEST
+    ASSERT_NE(nullptr, found);
+    const std::string manifest(static_cast<const char*>(LockResource(LoadResource(data.Handle(), found))),
+                               SizeofResource(data.Handle(), found));
+    for (const char* entry : {
+             R"(<requestedExecutionLevel level="asInvoker")",
+             "{e2011457-1546-43c5-a5fe-008deee3d3f0}", // Vista
+             "{35138b9a-5d96-4fbd-8e2d-a2440225f93a}", // 7
+             "{4a2f28e3-53b9-4441-ba9c-d69d4a4a6e38}", // 8
+             "{1f676c76-80e1-4239-95bb-83d0f6d0da78}", // 8.1
+             "{8e0f7a12-bfb3-4fe8-b9a5-48fd50a15a9a}", // 10 and 11
+             ">true</dpiAware>",
+             ">PerMonitorV2, system</dpiAwareness>",
+             R"(name="Microsoft.Windows.Common-Controls" version="6.0.0.0")",
+         })
+        EXPECT_NE(std::string::npos, manifest.find(entry)) << entry;
+}
+
 TEST(ProgramFile, HasNoMenuAcceleratorOrVersionResource)
 {
     ForEachProgram([](const CheckedFile& file) {

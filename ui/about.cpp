@@ -2,6 +2,7 @@
 
 #include "app/platform.h"
 #include "resource.h"
+#include "ui/scale.h"
 
 int AboutOpen;
 HWND LinkControl;
@@ -31,6 +32,46 @@ void CloseAbout(HWND dialog)
     EndDialog(dialog, 0);
 }
 
+// The portrait is drawn for 96 DPI. At another scale the dialog grows with
+// its font, and the picture is stretched along (halftone, which keeps the
+// dithered greys even) so that it keeps its place beside the texts.
+void ScalePortrait(HWND dialog)
+{
+    const HWND control = GetDlgItem(dialog, IDC_ABOUT_PICTURE);
+    const auto drawn = HGDIOBJ(SendMessageA(control, STM_GETIMAGE, IMAGE_BITMAP, 0));
+    BITMAP original;
+    const int dpi = int(WindowDpi(dialog));
+    if (dpi == 96 || !drawn || !GetObjectA(drawn, sizeof(original), &original))
+        return;
+    BITMAPINFO info = {};
+    info.bmiHeader.biSize = sizeof(info.bmiHeader);
+    info.bmiHeader.biWidth = MulDiv(original.bmWidth, dpi, 96);
+    info.bmiHeader.biHeight = MulDiv(original.bmHeight, dpi, 96);
+    info.bmiHeader.biPlanes = 1;
+    info.bmiHeader.biBitCount = 24; // not 32: a 32-bit picture would be taken for one with alpha
+    void* bits = nullptr;
+    HDC screen = GetDC(dialog);
+    HBITMAP scaled = CreateDIBSection(screen, &info, DIB_RGB_COLORS, &bits, nullptr, 0);
+    HDC from = CreateCompatibleDC(screen), to = CreateCompatibleDC(screen);
+    ReleaseDC(dialog, screen);
+    if (scaled && from && to) {
+        const HGDIOBJ oldFrom = SelectObject(from, drawn), oldTo = SelectObject(to, scaled);
+        SetStretchBltMode(to, HALFTONE);
+        SetBrushOrgEx(to, 0, 0, nullptr);
+        StretchBlt(to, 0, 0, info.bmiHeader.biWidth, info.bmiHeader.biHeight, from, 0, 0, original.bmWidth,
+                   original.bmHeight, SRCCOPY);
+        SelectObject(from, oldFrom);
+        SelectObject(to, oldTo);
+        // The control hands back the picture it held, ours to free.
+        if (const auto old = HGDIOBJ(SendMessageA(control, STM_SETIMAGE, IMAGE_BITMAP, LPARAM(scaled))))
+            DeleteObject(old);
+    } else if (scaled) {
+        DeleteObject(scaled);
+    }
+    DeleteDC(from);
+    DeleteDC(to);
+}
+
 void OnInitDialog(HWND dialog)
 {
     AboutOpen = 1;
@@ -41,6 +82,7 @@ void OnInitDialog(HWND dialog)
     SetDlgItemTextA(dialog, IDC_ABOUT_NOTICE, "Copyright 2026 Orrel Software");
     SetDlgItemTextA(dialog, IDC_ABOUT_AUTHOR, "Written by Ada Merrow");
     SetWindowTextA(LinkControl, LinkAddress);
+    ScalePortrait(dialog);
 
     // The hot spot spans the control's height and the text's width, measured
     // in the font the text is drawn in.

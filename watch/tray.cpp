@@ -4,6 +4,7 @@
 #include "app/platform.h"
 #include "resource.h"
 #include "settings/settings.h"
+#include "ui/scale.h"
 
 HICON TrayIcons[4];
 int CurrentTrayState = -1;
@@ -52,10 +53,23 @@ void Settle(bool shown)
 
 } // namespace
 
-void LoadTrayIcons(HINSTANCE instance)
+void LoadTrayIcons(HINSTANCE instance, UINT dpi)
 {
-    for (int i = 0; i < 4; ++i)
-        TrayIcons[i] = LoadIconA(instance, MAKEINTRESOURCEA(IDI_CHECKING + i));
+    // Each icon holds a picture drawn for each tray size; asked for the size,
+    // Windows takes that one. A shared icon (LoadIconA) would be the large
+    // one, which the tray shrinks.
+    const int size = SmallIconSize(dpi);
+    for (int i = 0; i < 4; ++i) {
+        const HICON icon =
+            HICON(LoadImageA(instance, MAKEINTRESOURCEA(IDI_CHECKING + i), IMAGE_ICON, size, size, 0));
+        if (!icon)
+            continue;
+        if (TrayIcons[i])
+            DestroyIcon(TrayIcons[i]);
+        TrayIcons[i] = icon;
+    }
+    if (CurrentTrayState >= 0 && TrayIcons[CurrentTrayState])
+        TrayIconData.hIcon = TrayIcons[CurrentTrayState];
 }
 
 void SetTrayState(TrayState state)

@@ -19,7 +19,8 @@ constexpr UINT_PTR TRAY_RETRY_TIMER_ID = 130;
 // bytes in a 32-bit program.
 constexpr DWORD TRAY_ICON_DATA_SIZE = NOTIFYICONDATAA_V1_SIZE;
 
-// One icon per state, indexed by TrayState; null where loading failed.
+// One icon per state, indexed by TrayState, at the tray's size; null where
+// loading failed.
 extern HICON TrayIcons[4];
 // The last state applied, -1 before the first.
 extern int CurrentTrayState;
@@ -32,8 +33,10 @@ extern bool TrayIconShown;
 // The period of the armed retry timer in milliseconds; 0 while none is armed.
 extern UINT TrayRetryDelay;
 
-// Loads the four state icons from the program's own resources.
-void LoadTrayIcons(HINSTANCE instance);
+// Loads the four state icons from the program's own resources at the tray's
+// size for `dpi`, each replacing the one held, and destroying it, only once
+// loaded. The record takes the current state's new icon.
+void LoadTrayIcons(HINSTANCE instance, UINT dpi);
 
 // Shows `state`, adding the icon the first time. A state already shown costs
 // nothing, not even a refresh of the tip. While the icon is missing the state

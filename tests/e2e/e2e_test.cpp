@@ -7,6 +7,8 @@
 
 #include <algorithm>
 #include <cstdlib>
+#include <cstring>
+#include <functional>
 #include <string>
 #include <vector>
 
@@ -36,6 +38,56 @@ std::vector<std::string> LoadedModules(DWORD processId)
     }
     CloseHandle(snapshot);
     return names;
+}
+
+// Aware of the display's scale, as the program is by its manifest, so that
+// this process sees the tray as it is drawn: before any window.
+const BOOL DpiAware = SetProcessDPIAware();
+
+// A tray picture as the build draws it from res/art: the layers' text maps
+// painted over one another, a pixel 0xRRGGBB, or -1 where transparent.
+std::vector<long> Drawing(const std::vector<std::string>& layers, int size)
+{
+    static const char codes[] = "#yYBR"; // black, dark yellow, yellow, blue, red
+    static const long colours[] = {0x000000, 0x808000, 0xFFFF00, 0x0000FF, 0xFF0000};
+    std::vector<long> pixels(size_t(size * size), -1);
+    for (const std::string& layer : layers) {
+        const std::string map =
+            ReadWhole(ZPath(TARNWICK_ART) + "\\" + layer + "_" + std::to_string(size) + ".txt");
+        int y = 0;
+        for (size_t at = 0; at < map.size() && y < size;) {
+            const size_t end = std::min(map.find('\n', at), map.size());
+            const std::string row = map.substr(at, end - at);
+            at = end + 1;
+            if (row.empty() || row[0] == ';')
+                continue;
+            for (int x = 0; x < size && x < int(row.size()); ++x)
+                if (const char* code = std::strchr(codes, row[x]))
+                    pixels[size_t(y * size + x)] = colours[code - codes];
+            ++y;
+        }
+    }
+    return pixels;
+}
+
+// Whether the tray shows `drawing` somewhere, pixel for pixel where it is
+// opaque.
+bool TrayShows(const std::vector<long>& drawing, int size)
+{
+    int width = 0;
+    const std::vector<DWORD> tray = TrayPixels(&width);
+    const int height = width ? int(tray.size()) / width : 0;
+    for (int top = 0; top + size <= height; ++top) {
+        for (int left = 0; left + size <= width; ++left) {
+            bool same = true;
+            for (int i = 0; i < size * size && same; ++i)
+                same = drawing[size_t(i)] < 0 ||
+                       long(tray[size_t((top + i / size) * width + left + i % size)]) == drawing[size_t(i)];
+            if (same)
+                return true;
+        }
+    }
+    return false;
 }
 
 bool HasLoaded(DWORD processId, const char* dll)
@@ -252,6 +304,35 @@ TEST_F(EndToEnd, ShiftExitAnsweredYesRemovesTheStoredData)
     EXPECT_TRUE(KeyExists("Software\\Orrel\\Tarnwick"));
     EXPECT_EQ(Missing, Stored(RunKey, "Tarnwick"));
     EXPECT_STREQ("no icon", Describe(WaitForTrayPicture(TrayPicture::None, 2000)));
+}
+
+// The picture drawn for the tray's size, not a larger one shrunk: 16 px at
+// the suite's 96 DPI, 24 px at 144 (tests/at_dpi.sh).
+TEST_F(EndToEnd, TheTrayShowsEachStateAsDrawnForTheDisplaysScale)
+{
+    ASSERT_EQ(ExpectedDpi(), ScreenDpi()) << "this process does not see the display's scale";
+    const int size = GetSystemMetrics(SM_CXSMICON);
+    const std::string watched = folder.Path() + "\\watched";
+    StoreFolder(watched);
+    ASSERT_TRUE(program.Open());
+    const struct {
+        std::vector<std::string> layers;
+        std::function<void()> next;
+    } states[] = {
+        {{"sack_full", "cross"}, [&] { CreateDirectoryA(watched.c_str(), nullptr); }},
+        {{"sack_empty"}, [&] { folder.AddFile("watched\\arrival.txt"); }},
+        {{"sack_full"}, [] {}},
+    };
+    for (const auto& state : states) {
+        const std::vector<long> drawing = Drawing(state.layers, size);
+        bool shown = false;
+        for (int i = 0; i < 50 && !(shown = TrayShows(drawing, size)); ++i)
+            Sleep(100);
+        EXPECT_TRUE(shown) << state.layers.back() << " at " << size << " px";
+        SaveTrayPicture(("e2e-" + state.layers.back() + "-" + std::to_string(size)).c_str());
+        state.next();
+    }
+    EXPECT_EQ(0u, program.Exit());
 }
 
 TEST_F(EndToEnd, ARestartedTaskbarGetsTheIconBack)

@@ -5,6 +5,7 @@
 #include "tests/support/fake_platform.h"
 #include "tests/support/registry.h"
 #include "ui/about.h"
+#include "ui/scale.h"
 #include "ui/tray_menu.h"
 #include "watch/drive.h"
 #include "watch/scan.h"
@@ -48,7 +49,7 @@ void EmptyMenu(HMENU menu)
 void SetUpMainWindow()
 {
     HINSTANCE instance = GetModuleHandleA(nullptr);
-    LoadTrayIcons(instance);
+    LoadTrayIcons(instance, WindowDpi(nullptr));
     if (!IsWindow(MainWindow))
         CreateMainWindow(instance);
     EmptyMenu(TrayMenu.Handle());

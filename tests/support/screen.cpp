@@ -1,5 +1,6 @@
 #include "tests/support/screen.h"
 
+#include <cstdlib>
 #include <vector>
 
 #include "tests/support/files.h"
@@ -133,6 +134,27 @@ const char* Describe(TrayPicture picture)
         return "Unavailable";
     }
     return "?";
+}
+
+int ExpectedDpi()
+{
+    char dpi[16] = "";
+    return GetEnvironmentVariableA("TARNWICK_DPI", dpi, sizeof(dpi)) ? std::atoi(dpi) : 96;
+}
+
+int ScreenDpi()
+{
+    HDC screen = GetDC(nullptr);
+    const int dpi = GetDeviceCaps(screen, LOGPIXELSX);
+    ReleaseDC(nullptr, screen);
+    return dpi;
+}
+
+std::vector<DWORD> TrayPixels(int* width)
+{
+    const RECT area = TrayArea();
+    *width = area.right - area.left;
+    return Grab(area);
 }
 
 std::string SaveTrayPicture(const char* name)
