@@ -32,25 +32,33 @@ void Mark(const char* text)
 }
 
 // Every entry, as a program that wanted the whole content would read it.
-int ListAll(const char* folder, int* counted, char* lastName)
+// The folder's search pattern, wide, as ScanFolder lists it.
+void WidePattern(const char* folder, WCHAR* pattern)
 {
-    char pattern[1032];
-    MakeSearchPattern(folder, pattern);
-    WIN32_FIND_DATAA entry;
-    HANDLE listing = FindFirstFileA(pattern, &entry);
+    char narrow[1032];
+    MakeSearchPattern(folder, narrow);
+    MultiByteToWideChar(CP_ACP, 0, narrow, -1, pattern, 1032);
+}
+
+int ListAll(const char* folder, int* counted, WCHAR* lastName)
+{
+    WCHAR pattern[1032];
+    WidePattern(folder, pattern);
+    WIN32_FIND_DATAW entry;
+    HANDLE listing = FindFirstFileW(pattern, &entry);
     if (listing == INVALID_HANDLE_VALUE)
         return -1;
     int entries = 0;
     int seen = 0;
     do {
-        if (lstrcmpA(entry.cFileName, ".") == 0 || lstrcmpA(entry.cFileName, "..") == 0)
+        if (lstrcmpW(entry.cFileName, L".") == 0 || lstrcmpW(entry.cFileName, L"..") == 0)
             continue;
         ++entries;
         if (IsCountedEntry(entry.dwFileAttributes, entry.cFileName))
             ++seen;
         if (lastName)
-            lstrcpyA(lastName, entry.cFileName);
-    } while (FindNextFileA(listing, &entry));
+            lstrcpyW(lastName, entry.cFileName);
+    } while (FindNextFileW(listing, &entry));
     FindClose(listing);
     if (counted)
         *counted = seen;
@@ -61,14 +69,14 @@ int ListAll(const char* folder, int* counted, char* lastName)
 // re-arms: the same loop as ScanFolder's.
 bool FirstCounted(const char* folder)
 {
-    char pattern[1032];
-    MakeSearchPattern(folder, pattern);
-    WIN32_FIND_DATAA entry;
-    HANDLE listing = FindFirstFileA(pattern, &entry);
+    WCHAR pattern[1032];
+    WidePattern(folder, pattern);
+    WIN32_FIND_DATAW entry;
+    HANDLE listing = FindFirstFileW(pattern, &entry);
     if (listing == INVALID_HANDLE_VALUE)
         return false;
     bool found = IsCountedEntry(entry.dwFileAttributes, entry.cFileName);
-    while (!found && FindNextFileA(listing, &entry))
+    while (!found && FindNextFileW(listing, &entry))
         found = IsCountedEntry(entry.dwFileAttributes, entry.cFileName);
     FindClose(listing);
     return found;
@@ -78,10 +86,10 @@ bool FirstCounted(const char* folder)
 // the whole folder's names, so it grows with the folder.
 void OpenListing(const char* folder)
 {
-    char pattern[1032];
-    MakeSearchPattern(folder, pattern);
-    WIN32_FIND_DATAA entry;
-    HANDLE listing = FindFirstFileA(pattern, &entry);
+    WCHAR pattern[1032];
+    WidePattern(folder, pattern);
+    WIN32_FIND_DATAW entry;
+    HANDLE listing = FindFirstFileW(pattern, &entry);
     if (listing != INVALID_HANDLE_VALUE)
         FindClose(listing);
 }
@@ -100,11 +108,12 @@ int main(int argc, char** argv)
     BuzzerMode = 0;
 
     if (argc > 4) {
-        char last[MAX_PATH];
+        WCHAR last[MAX_PATH], path[1300];
         ListAll(WatchedFolder, nullptr, last);
-        char path[1300];
-        wsprintfA(path, "%s\\%s", WatchedFolder, last);
-        if (!SetFileAttributesA(path, FILE_ATTRIBUTE_NORMAL))
+        MultiByteToWideChar(CP_ACP, 0, WatchedFolder, -1, path, 1300);
+        lstrcatW(path, L"\\");
+        lstrcatW(path, last);
+        if (!SetFileAttributesW(path, FILE_ATTRIBUTE_NORMAL))
             return 3;
     }
     int counted = 0;

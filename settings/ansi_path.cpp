@@ -4,11 +4,29 @@
 
 namespace {
 
-// Converts without a character lost or replaced by a look-alike.
+// Converts without a character lost or replaced by a look-alike. UTF-8
+// spells every character but a lone surrogate, and Windows refuses the
+// best-fit flag and the lost-character report for it.
 bool Spell(const WCHAR* text, char* ansi, int size)
 {
+    if (GetACP() == CP_UTF8)
+        return WideCharToMultiByte(CP_UTF8, WC_ERR_INVALID_CHARS, text, -1, ansi, size, nullptr, nullptr) !=
+               0;
     BOOL lost = FALSE;
     return WideCharToMultiByte(CP_ACP, WC_NO_BEST_FIT_CHARS, text, -1, ansi, size, nullptr, &lost) && !lost;
+}
+
+// The character after the one at `c`. CharNextExA steps the double-byte
+// characters of a code page, but not UTF-8's sequences, which are told by
+// their continuation bytes.
+const char* NextCharacter(const char* c, UINT codePage)
+{
+    if (codePage != CP_UTF8)
+        return CharNextExA(WORD(codePage), c, 0);
+    do
+        ++c;
+    while ((*c & 0xC0) == 0x80);
+    return c;
 }
 
 } // namespace
@@ -22,4 +40,17 @@ bool AnsiPathOf(const WCHAR* path, char* ansi, int size)
     // A volume without short names gives back the long name, which the code
     // page cannot spell either.
     return length && length < MAX_PATH && Spell(shortPath, ansi, size) && IsFolder(ansi);
+}
+
+void CopyWholeCharacters(char* out, const char* text, int size, UINT codePage)
+{
+    int end = 0;
+    for (const char* c = text; *c; c = NextCharacter(c, codePage)) {
+        const int next = int(NextCharacter(c, codePage) - text);
+        if (next >= size)
+            break;
+        end = next;
+    }
+    CopyMemory(out, text, end);
+    out[end] = 0;
 }

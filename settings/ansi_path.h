@@ -7,3 +7,8 @@
 // short (8.3) path, which is plain ASCII. False, and `ansi` undefined, when
 // neither serves: the volume keeps no short names, say.
 bool AnsiPathOf(const WCHAR* path, char* ansi, int size);
+
+// Copies as much of `text` as fits in `size` bytes, its ending zero included,
+// into `out`, cut between two characters of code page `codePage`: half a
+// character would read as another one, or as none.
+void CopyWholeCharacters(char* out, const char* text, int size, UINT codePage);

@@ -35,7 +35,9 @@ bool ChooseFolder()
         lstrcpyA(title, "Tarnwick");
         lstrcatA(title, ": choose a folder to watch");
         char displayName[MAX_PATH];
-        char path[MAX_PATH];
+        // A path of MAX_PATH characters takes up to three times as many bytes
+        // in UTF-8.
+        char path[sizeof(WatchedFolder)];
 
         BROWSEINFOA browse = {};
         browse.hwndOwner = MainWindow;

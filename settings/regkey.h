@@ -38,5 +38,7 @@ public:
     LONG status;
     DWORD type;
     DWORD size;
-    BYTE data[512];
+    // Room for the longest path the program stores: in UTF-8 a path of
+    // MAX_PATH characters takes up to three times as many bytes.
+    BYTE data[1028];
 };

@@ -13,6 +13,8 @@ int ShowHidden = 1;
 int ShowSubfolders = 1;
 int Permanent = 1;
 
+static_assert(sizeof(WatchedFolder) <= sizeof(RegKey::data), "a folder path must fit the value buffer");
+
 const DWORD RescanDelayTable[4] = {INFINITE, 10000, 60000, 600000};
 
 // The key ends in 1.5+ after the layout of the stored values, not after the

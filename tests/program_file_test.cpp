@@ -409,7 +409,8 @@ BOOL CALLBACK NoteResource(HMODULE, LPCSTR, LPSTR, LONG_PTR found)
 }
 
 // The application manifest: the user's own rights, Windows Vista to 11, the
-// display's scale per monitor, and the system's visual style. The shipped file only: the twin is for running the tests.
+// display's scale per monitor, UTF-8 as the code page, and the system's
+// visual style. The shipped file only: the twin is for running the tests.
 TEST(ProgramFile, TheManifestAsksForWhatTheProgramReliesOn)
 {
     const DataModule data(ZPath(TARNWICK_PE32));
@@ -426,6 +427,7 @@ TEST(ProgramFile, TheManifestAsksForWhatTheProgramReliesOn)
              "{8e0f7a12-bfb3-4fe8-b9a5-48fd50a15a9a}", // 10 and 11
              ">true</dpiAware>",
              ">PerMonitorV2, system</dpiAwareness>",
+             ">UTF-8</activeCodePage>",
              R"(name="Microsoft.Windows.Common-Controls" version="6.0.0.0")",
          })
         EXPECT_NE(std::string::npos, manifest.find(entry)) << entry;

@@ -79,7 +79,7 @@ TEST_F(RegKeyTest, WritingStoresTheStringWithItsZeroAndEveryOtherTypeAsFourBytes
 
 TEST_F(RegKeyTest, AValueTooLongForTheBufferGivesTheDefaultAndStaysStored)
 {
-    const std::string longText(600, 'x');
+    const std::string longText(1100, 'x');
     WriteRaw(path.c_str(), "Text", RawString(longText));
     RegKey key(HKEY_CURRENT_USER, path.c_str());
     EXPECT_STREQ("fallback", Text(key.Exchange(REG_SZ, "Text", "fallback", false)));
@@ -87,8 +87,8 @@ TEST_F(RegKeyTest, AValueTooLongForTheBufferGivesTheDefaultAndStaysStored)
     EXPECT_EQ(0u, key.size);
     EXPECT_EQ(RawString(longText), Stored("Text"));
 
-    // 511 characters and the zero fill the buffer exactly and are read.
-    const std::string fitting(511, 'y');
+    // 1027 characters and the zero fill the buffer exactly and are read.
+    const std::string fitting(1027, 'y');
     WriteRaw(path.c_str(), "Fits", RawString(fitting));
     EXPECT_EQ(fitting, Text(key.Exchange(REG_SZ, "Fits", "", false)));
 }
@@ -109,7 +109,7 @@ TEST_F(RegKeyTest, AValueOfTheWrongShapeGivesTheDefaultAndIsLeftAlone)
         {"binary data read as a number", REG_BINARY, std::string("\5\0\0\0", 4), REG_DWORD},
         {"eight bytes read as a number", REG_QWORD, std::string(8, '\1'), REG_DWORD},
         {"number where a string is read", REG_DWORD, std::string("\5\0\0\0", 4), REG_SZ},
-        {"512 characters with no zero", REG_SZ, std::string(512, 'z'), REG_SZ},
+        {"1028 characters with no zero", REG_SZ, std::string(1028, 'z'), REG_SZ},
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.what);

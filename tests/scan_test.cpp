@@ -62,7 +62,8 @@ TEST(CountedEntry, FollowsTheHiddenAndSubfolderSettingsAndSkipsDotNames)
     for (const auto& c : cases) {
         ShowHidden = c.showHidden;
         ShowSubfolders = c.showSubfolders;
-        EXPECT_EQ(c.counted, IsCountedEntry(c.attributes, c.name))
+        const std::wstring name(c.name, c.name + lstrlenA(c.name));
+        EXPECT_EQ(c.counted, IsCountedEntry(c.attributes, name.c_str()))
             << c.name << " attributes " << c.attributes << " hidden " << c.showHidden << " sub "
             << c.showSubfolders;
     }

@@ -51,6 +51,23 @@ TEST_F(SettingsTest, WithoutAFolderValueTheRunValueIsNotConsulted)
     EXPECT_EQ(2, BuzzerMode);
 }
 
+// Before Windows 10 1903 the program runs in the system's code page (as this
+// test does, in 1252): a folder it cannot spell is watched by its short name,
+// and the stored name is kept.
+TEST_F(SettingsTest, AStoredFolderTheCodePageCannotSpellIsWatchedByItsShortName)
+{
+    TempFolder base;
+    const std::wstring folder = std::wstring(base.Path().begin(), base.Path().end()) + L"\\Пример";
+    ASSERT_TRUE(CreateDirectoryW(folder.c_str(), nullptr));
+    WCHAR shortName[MAX_PATH];
+    ASSERT_NE(0u, GetShortPathNameW(folder.c_str(), shortName, MAX_PATH));
+    RegSetKeyValueW(HKEY_CURRENT_USER, L"Software\\Orrel\\Tarnwick\\1.5+", L"Folder", REG_SZ, folder.c_str(),
+                    DWORD(folder.size() + 1) * sizeof(WCHAR));
+    LoadSettings();
+    EXPECT_EQ(std::string(shortName, shortName + lstrlenW(shortName)), WatchedFolder);
+    EXPECT_EQ(folder, StoredWide(SettingsKey, "Folder"));
+}
+
 TEST_F(SettingsTest, StoredValuesAreReadAsTheyStand)
 {
     WriteString(SettingsKey, "Folder", "C:\\Data");
@@ -67,7 +84,7 @@ TEST_F(SettingsTest, StoredValuesAreReadAsTheyStand)
 
 TEST_F(SettingsTest, AnOverlongFolderIsNotReadAndStaysStored)
 {
-    const std::string overlong(600, 'f');
+    const std::string overlong(1100, 'f');
     WriteString(SettingsKey, "Folder", overlong);
     lstrcpyA(WatchedFolder, "");
     LoadSettings();

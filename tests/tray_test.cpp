@@ -2,6 +2,7 @@
 #include <gtest/gtest.h>
 
 #include "app/main_loop.h"
+#include "settings/ansi_path.h"
 #include "settings/settings.h"
 #include "tests/support/fake_platform.h"
 #include "tests/support/program_state.h"
@@ -64,6 +65,24 @@ TEST_F(TrayTest, TheTipShowsAtMost63Characters)
     lstrcpyA(WatchedFolder, longer.c_str());
     SetTrayState(NotEmpty);
     EXPECT_EQ(std::string(63, 'l'), TrayIconData.szTip);
+}
+
+// Half a character would show as another one, or none: the tip is cut
+// between two characters of the program's code page.
+TEST(TipText, IsCutBetweenTwoCharacters)
+{
+    const std::string start(62, 'a');
+    const struct {
+        UINT codePage;
+        const char* end;
+        size_t kept;
+    } cases[] = {
+        {1252, "\xe9t", 63}, {932, "\x97\x5C", 62}, {CP_UTF8, "\xc3\xa9", 62}, {CP_UTF8, "\xe4\xba\x88", 62}};
+    for (const auto& c : cases) {
+        char tip[64];
+        CopyWholeCharacters(tip, (start + c.end).c_str(), sizeof(tip), c.codePage);
+        EXPECT_EQ((start + c.end).substr(0, c.kept), tip) << "code page " << c.codePage;
+    }
 }
 
 TEST_F(TrayTest, AStateWithoutAnIconCountsAsShownButChangesNothing)

@@ -64,9 +64,15 @@ TrayState ListFolder()
     if (!WatchedFolder[0])
         return Unavailable;
     char pattern[1032];
-    WIN32_FIND_DATAA entry;
     MakeSearchPattern(WatchedFolder, pattern);
-    const HANDLE listing = FindFirstFileA(pattern, &entry);
+    // Listed wide: in UTF-8 a name of 87 CJK characters takes more bytes than
+    // WIN32_FIND_DATAA holds, and FindNextFileA then fails (ERROR_MORE_DATA)
+    // as though the listing had ended.
+    WCHAR widePattern[sizeof(pattern)];
+    if (!MultiByteToWideChar(CP_ACP, 0, pattern, -1, widePattern, sizeof(pattern)))
+        return Unavailable;
+    WIN32_FIND_DATAW entry;
+    const HANDLE listing = FindFirstFileW(widePattern, &entry);
     if (listing == INVALID_HANDLE_VALUE) {
         // A drive root lists no "." or "..", so an empty one matches nothing
         // and fails with "no matching files": that alone is an empty folder.
@@ -75,7 +81,7 @@ TrayState ListFolder()
     }
     // A presence test: stop at the first counted entry.
     bool found = IsCountedEntry(entry.dwFileAttributes, entry.cFileName);
-    while (!found && FindNextFileA(listing, &entry))
+    while (!found && FindNextFileW(listing, &entry))
         found = IsCountedEntry(entry.dwFileAttributes, entry.cFileName);
     FindClose(listing);
     return found ? NotEmpty : Empty;
@@ -108,7 +114,7 @@ bool IsFolder(const char* path)
     return attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_DIRECTORY);
 }
 
-bool IsCountedEntry(DWORD attributes, const char* name)
+bool IsCountedEntry(DWORD attributes, const WCHAR* name)
 {
     // Hidden and system together mark Windows' own files (desktop.ini,
     // Thumbs.db, "System Volume Information", "$RECYCLE.BIN"), which Explorer
@@ -120,7 +126,7 @@ bool IsCountedEntry(DWORD attributes, const char* name)
         return false;
     if (!ShowSubfolders && (attributes & FILE_ATTRIBUTE_DIRECTORY))
         return false;
-    return name[0] != '.';
+    return name[0] != L'.';
 }
 
 void MakeSearchPattern(const char* folder, char* pattern)

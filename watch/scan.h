@@ -29,7 +29,7 @@ bool IsFolder(const char* path);
 // Whether an entry with these attributes and this name counts under the
 // current ShowHidden and ShowSubfolders settings. Names beginning with a dot,
 // and entries both hidden and system, never count.
-bool IsCountedEntry(DWORD attributes, const char* name);
+bool IsCountedEntry(DWORD attributes, const WCHAR* name);
 
 // Writes folder + "\*.*" into pattern (1032 bytes), adding the backslash only
 // when the folder's last character is not one.

@@ -3,6 +3,7 @@
 #include "app/main_loop.h"
 #include "app/platform.h"
 #include "resource.h"
+#include "settings/ansi_path.h"
 #include "settings/settings.h"
 #include "ui/scale.h"
 
@@ -82,7 +83,7 @@ void SetTrayState(TrayState state)
     if (!TrayIcons[state])
         return;
     TrayIconData.hIcon = TrayIcons[state];
-    lstrcpynA(TrayIconData.szTip, WatchedFolder, 64);
+    CopyWholeCharacters(TrayIconData.szTip, WatchedFolder, TRAY_TIP_SIZE, GetACP());
     if (!TrayIconData.cbSize) {
         TrayIconData.cbSize = TRAY_ICON_DATA_SIZE;
         TrayIconData.uID = TRAY_ICON_ID;

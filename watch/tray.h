@@ -18,6 +18,9 @@ constexpr UINT_PTR TRAY_RETRY_TIMER_ID = 130;
 // Size of the original NOTIFYICONDATAA, which every shell understands: 88
 // bytes in a 32-bit program.
 constexpr DWORD TRAY_ICON_DATA_SIZE = NOTIFYICONDATAA_V1_SIZE;
+// The tip's room in that layout, its ending zero included: later layouts have
+// more, which the shell does not read from a record of the first size.
+constexpr int TRAY_TIP_SIZE = 64;
 
 // One icon per state, indexed by TrayState, at the tray's size; null where
 // loading failed.

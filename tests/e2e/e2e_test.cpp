@@ -469,9 +469,11 @@ TEST_F(EndToEnd, AStickIsLetGoWhenWindowsAsksWatchedAgainWhenTheRemovalIsCalledO
     MapDrive('m', "");
 }
 
-// A folder whose name the ANSI code page cannot spell (the test prefix's is
-// 1252) is watched by its short name, whether stored by hand or chosen.
-TEST_F(EndToEnd, AFolderNamedOutsideTheCodePageIsWatchedByItsShortName)
+// A folder whose name the test prefix's code page (1252) cannot spell is
+// watched and stored by its own name: the program's code page is UTF-8. A
+// file whose name takes more bytes in UTF-8 than a WIN32_FIND_DATAA holds
+// counts all the same.
+TEST_F(EndToEnd, AFolderNamedInAnyScriptIsWatchedAndStoredByItsOwnName)
 {
     const std::wstring base(folder.Path().begin(), folder.Path().end()); // plain ASCII
     const std::wstring stored = base + L"\\Пример", chosen = base + L"\\inbox 📥";
@@ -489,7 +491,7 @@ TEST_F(EndToEnd, AFolderNamedOutsideTheCodePageIsWatchedByItsShortName)
                                              stored.c_str(), DWORD(stored.size() + 1) * sizeof(WCHAR)));
     const auto landAndLeave = [](const std::wstring& path) {
         EXPECT_STREQ("Empty", Describe(WaitForTrayPicture(TrayPicture::Empty)));
-        const std::wstring file = path + L"\\page.pdf";
+        const std::wstring file = path + L"\\" + std::wstring(87, L'表');
         CloseHandle(CreateFileW(file.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_NEW, 0, nullptr));
         EXPECT_STREQ("NotEmpty", Describe(WaitForTrayPicture(TrayPicture::NotEmpty)));
         DeleteFileW(file.c_str());
@@ -498,17 +500,17 @@ TEST_F(EndToEnd, AFolderNamedOutsideTheCodePageIsWatchedByItsShortName)
 
     ASSERT_TRUE(program.Open());
     landAndLeave(stored);
-    WCHAR kept[MAX_PATH] = L"";
-    DWORD size = sizeof(kept);
-    RegGetValueW(HKEY_CURRENT_USER, key.c_str(), L"Folder", RRF_RT_REG_SZ, nullptr, kept, &size);
-    EXPECT_TRUE(stored == kept) << "the stored name was changed";
+    EXPECT_EQ(stored, StoredWide(SettingsKey, "Folder")) << "the stored name was changed";
 
+    // Chosen by its short name, which the test's code page spells, and
+    // stored by its own.
     PostMessageA(program.window, WM_COMMAND, IDM_SELECT_FOLDER, 0);
     HWND browser = program.WaitForDialog();
     ASSERT_NE(nullptr, browser);
     EXPECT_TRUE(AnswerBrowser(browser, shortChosen, "inbox "));
-    // Stored by the short name, which every version of the program can read.
-    EXPECT_TRUE(WaitForValue(SettingsKey, "Folder", RawString(shortChosen)));
+    for (int i = 0; i < 100 && StoredWide(SettingsKey, "Folder") != chosen; ++i)
+        Sleep(30);
+    EXPECT_EQ(chosen, StoredWide(SettingsKey, "Folder"));
     landAndLeave(chosen);
     EXPECT_EQ(0u, program.Exit());
 }

@@ -288,8 +288,11 @@ TrayPicture Truth(const std::string& folder, bool hidden, bool subfolders)
     if (pattern.back() != '\\')
         pattern += '\\';
     pattern += "*.*";
-    WIN32_FIND_DATAA entry;
-    HANDLE listing = FindFirstFileA(pattern.c_str(), &entry);
+    // Wide, as the program lists: the ANSI call takes no path of MAX_PATH
+    // characters or more under Wine, the wide one does.
+    const std::wstring widePattern(pattern.begin(), pattern.end());
+    WIN32_FIND_DATAW entry;
+    HANDLE listing = FindFirstFileW(widePattern.c_str(), &entry);
     if (listing == INVALID_HANDLE_VALUE) {
         // An empty drive root lists nothing at all, yet is a folder.
         const bool nothingMatched = GetLastError() == ERROR_FILE_NOT_FOUND;
@@ -304,8 +307,8 @@ TrayPicture Truth(const std::string& folder, bool hidden, bool subfolders)
         found = (entry.dwFileAttributes & windowsOwn) != windowsOwn &&
                 (hidden || !(entry.dwFileAttributes & FILE_ATTRIBUTE_HIDDEN)) &&
                 (subfolders || !(entry.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY)) &&
-                entry.cFileName[0] != '.';
-    } while (!found && FindNextFileA(listing, &entry));
+                entry.cFileName[0] != L'.';
+    } while (!found && FindNextFileW(listing, &entry));
     FindClose(listing);
     return found ? TrayPicture::NotEmpty : TrayPicture::Empty;
 }

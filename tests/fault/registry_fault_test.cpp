@@ -160,10 +160,10 @@ TEST_F(RegistryFault, AFolderValueThatCannotBeReadAsksAndIsNotRewritten)
         Raw(REG_EXPAND_SZ, path + '\0'),
         Raw(REG_BINARY, path + '\0'),
         Raw(REG_MULTI_SZ, path + std::string("\0\0", 2)),
-        RawString(path + "\\" + std::string(511 - path.size(), 'x')), // 512 characters
+        RawString(path + "\\" + std::string(1027 - path.size(), 'x')), // 1028 characters
         RawString(std::string(3000, 'y')),
-        Raw(REG_SZ, std::string(512, 'z')), // no room left for a terminating zero
-        RawString(file),                    // names a file
+        Raw(REG_SZ, std::string(1028, 'z')), // no room left for a terminating zero
+        RawString(file),                     // names a file
         Raw(REG_SZ, ""),
     };
     for (size_t i = 0; i < shapes.size(); ++i) {
@@ -182,7 +182,7 @@ TEST_F(RegistryFault, AFolderValueThatCannotBeReadAsksAndIsNotRewritten)
 TEST_F(RegistryFault, FolderStringsOfOddShapeThatCanBeReadAreWatched)
 {
     const std::string path = folder.Path();
-    const std::string missing = path + "\\" + std::string(510 - path.size(), 'm'); // 511 characters
+    const std::string missing = path + "\\" + std::string(1026 - path.size(), 'm'); // 1027 characters
     const struct {
         RawValue value;
         std::string folder;
@@ -266,9 +266,11 @@ TEST_F(RegistryFault, RandomDataAtStart)
         const int pick = int(random() % 6);
         if (pick == 0)
             return number ? RawNumber(DWORD(random())) : RawString(folder.Path());
-        std::string bytes(random() % 5 == 0 ? random() % 700 : random() % 9, '\0');
+        std::string bytes(random() % 5 == 0 ? random() % 1400 : random() % 9, '\0');
+        // A string of ASCII reads the same in this test's code page and the
+        // program's (UTF-8).
         for (char& c : bytes)
-            c = char(random() % 3 == 0 ? 'a' + random() % 26 : random() % 256);
+            c = char(random() % 3 == 0 ? 'a' + random() % 26 : random() % (number ? 256 : 128));
         return Raw(pick == 1 ? (number ? REG_DWORD : REG_SZ) : types[random() % 8], bytes);
     };
     for (int start = 0; start < starts && !HasFatalFailure(); ++start) {
@@ -297,7 +299,7 @@ TEST_F(RegistryFault, RandomDataAtStart)
         const auto folderValue = before.find("Folder");
         if (folderValue != before.end() && folderValue->second.type == REG_SZ) {
             const std::string& bytes = folderValue->second.bytes;
-            if (bytes.size() < 512 || (bytes.size() == 512 && bytes.back() == '\0'))
+            if (bytes.size() < 1028 || (bytes.size() == 1028 && bytes.back() == '\0'))
                 watched = bytes.substr(0, bytes.find('\0'));
         }
         const DWORD attributes = GetFileAttributesA(watched.c_str());
