@@ -22,27 +22,35 @@ namespace {
 
 class ChooserTest : public ProgramTest {
 protected:
-    // Opens the chooser and answers the browser with `answer`, or cancels
-    // it when that is empty; what the chooser returned.
-    static bool Choose(const std::string& answer)
+    // Opens the chooser and answers the browser with `answer` (which its tree
+    // shows as `shown`, when not by its last name), or cancels it when that is
+    // empty; what the chooser returned. Nothing else may show, neither a
+    // message nor the browser again: whatever does is cancelled.
+    static bool Choose(const std::string& answer, const std::string& shown = "")
     {
         std::unique_ptr<BrowserAnswer> browser;
-        bool greyedWhileOpen = false;
+        HWND first = nullptr;
+        bool greyedWhileOpen = false, answered = false, more = false;
         ModalVisit visit(
             "answering the folder browser with \"" + answer + "\"",
             [&] {
-                if (!browser) {
-                    HWND dialog = FindThreadDialog();
-                    if (!dialog)
-                        return false;
-                    browser.reset(new BrowserAnswer(dialog, answer));
+                HWND dialog = FindThreadDialog();
+                if (dialog && !first) {
+                    browser.reset(new BrowserAnswer(first = dialog, answer, shown));
                     greyedWhileOpen = IsGreyed(TrayMenu.Handle(), IDM_SELECT_FOLDER);
                 }
-                return browser->Step();
+                if (dialog && dialog != first) {
+                    more = true;
+                    PostMessageA(dialog, WM_COMMAND, IDCANCEL, 0);
+                } else if (dialog && !answered) {
+                    answered = browser->Step();
+                }
+                return false;
             },
             10000, 50);
         const bool chosen = ChooseFolder();
-        EXPECT_TRUE(visit.Done());
+        EXPECT_TRUE(answered);
+        EXPECT_FALSE(more) << "a message, or the browser again";
         EXPECT_TRUE(greyedWhileOpen);
         EXPECT_FALSE(IsGreyed(TrayMenu.Handle(), IDM_SELECT_FOLDER));
         return chosen;
@@ -72,6 +80,15 @@ TEST_F(ChooserTest, CancellingChangesNothing)
     EXPECT_STREQ("C:\\Before", WatchedFolder);
     EXPECT_EQ(Missing, StoredFolder());
     EXPECT_EQ(-1, CurrentTrayState);
+}
+
+// Computer has no file-system path: the browser closes without a word, and
+// nothing changes.
+TEST_F(ChooserTest, AnItemWithoutAPathClosesTheBrowserAndChangesNothing)
+{
+    lstrcpyA(WatchedFolder, "C:\\Before");
+    EXPECT_FALSE(Choose("::{20D04FE0-3AEA-1069-A2D8-08002B30309D}", "My Computer"));
+    EXPECT_STREQ("C:\\Before", WatchedFolder);
 }
 
 TEST_F(ChooserTest, ADriveRootKeepsItsSingleBackslash)

@@ -151,32 +151,45 @@ TEST_F(ScanTest, AnEmptyDriveRootIsEmpty)
     EXPECT_NE(INVALID_HANDLE_VALUE, ChangeHandle);
 }
 
-// The registration stays with the folder: a query to remove its drive that
-// comes while a scan waits on the shell is not undone by that scan, and once
-// another folder is chosen, that drive's events concern it no longer.
-TEST_F(ScanTest, TheDriveRegistrationFollowsTheFolder)
+// Device events for the watched folder's drive, however its letter is
+// written, and for that drive alone; the registration follows the folder.
+TEST_F(ScanTest, DriveEventsConcernTheWatchedFoldersDriveAlone)
 {
-    Watch("R:\\");
-    Scan();
-    const HDEVNOTIFY stick = DriveRegistration;
-    ASSERT_NE(nullptr, stick);
-    DEV_BROADCAST_HANDLE event = {sizeof(event), DBT_DEVTYP_HANDLE, 0, nullptr, stick, {}, 0, {}};
+    HDEVNOTIFY stick = nullptr;
+    const auto tell = [](WPARAM event, HDEVNOTIFY registration) {
+        DEV_BROADCAST_HANDLE about = {sizeof(about), DBT_DEVTYP_HANDLE, 0, nullptr, registration, {}, 0, {}};
+        OnDeviceChange(event, LPARAM(&about));
+    };
+    // Missing, r:\gone is watched for from the drive's root.
+    Watch("r:\\gone");
+    EXPECT_EQ(Unavailable, Scan());
+    ASSERT_TRUE((stick = DriveRegistration) && ParentWatch.Armed());
+    tell(DBT_DEVICEREMOVECOMPLETE, HDEVNOTIFY(ULONG_PTR(stick) + 1));
+    EXPECT_TRUE(ParentWatch.Armed()) << "another device's removal let go of the drive";
+    tell(DBT_DEVICEREMOVECOMPLETE, stick); // pulled out without asking
+    EXPECT_FALSE(ParentWatch.Armed()) << "the drive is still held";
+    DEV_BROADCAST_VOLUME volume = {sizeof(volume), DBT_DEVTYP_VOLUME, 0, 1u << ('R' - 'A'), 0};
+    OnDeviceChange(DBT_DEVICEARRIVAL, LPARAM(&volume));
+    EXPECT_TRUE(ParentWatch.Armed()) << "the drive's return was not looked at";
+
+    // Asked to let go while a scan waits on the shell: the scan takes nothing back.
+    stick = DriveRegistration;
     bool asked = false;
     TrayShell = [&](DWORD message, NOTIFYICONDATAA* data) {
         if (!asked) {
             asked = true;
-            OnDeviceChange(DBT_DEVICEQUERYREMOVE, LPARAM(&event));
+            tell(DBT_DEVICEQUERYREMOVE, stick);
         }
         return Shell_NotifyIconA(message, data);
     };
     ScanFolder(1);
-    EXPECT_EQ(Unavailable, CurrentTrayState);
     EXPECT_FALSE(ChangeHandle.Armed() || ParentWatch.Armed()) << "the scan took the drive back";
 
+    // Another folder, listed but not watched: the drive's events concern it no longer.
     ChangeNotifier = [](const char*, DWORD) { return INVALID_HANDLE_VALUE; };
     Watch(folder.Path());
     EXPECT_EQ(Empty, Scan());
-    OnDeviceChange(DBT_DEVICEREMOVECOMPLETE, LPARAM(&event));
+    tell(DBT_DEVICEREMOVECOMPLETE, stick);
     EXPECT_EQ(Empty, CurrentTrayState);
 }
 
@@ -184,7 +197,7 @@ TEST_F(ScanTest, TheDriveRegistrationFollowsTheFolder)
 // and 表 (95 5C) end in a backslash byte.
 class DoubleByte : public ScanTest {};
 
-TEST_F(DoubleByte, AFolderWhoseNameEndsInABackslashByteIsListedItself)
+TEST_F(DoubleByte, ANameWithABackslashByteIsListedAndWalkedUpFromByCharacters)
 {
     ASSERT_EQ(932u, GetACP());
     const char* const name = "\x97\x5C\x92\xE8\x95\x5C"; // 予定表
@@ -193,6 +206,16 @@ TEST_F(DoubleByte, AFolderWhoseNameEndsInABackslashByteIsListedItself)
     folder.AddFile((std::string(name) + "\\inside.txt").c_str());
     Count(1, 0);
     EXPECT_EQ(NotEmpty, Scan());
+
+    // Missing, 予定 is watched for from the folder above it, not from half a 予.
+    std::string above;
+    ChangeNotifier = [&](const char* watched, DWORD filter) {
+        above = filter == FILE_NOTIFY_CHANGE_DIR_NAME ? watched : above;
+        return FindFirstChangeNotificationA(watched, FALSE, filter);
+    };
+    Watch(folder.Path() + "\\\x97\x5C\x92\xE8");
+    EXPECT_EQ(Unavailable, Scan());
+    EXPECT_EQ(folder.Path(), above);
 }
 
 TEST_F(ScanTest, AnEmptyPathIsUnavailableWithoutListingOrAlert)

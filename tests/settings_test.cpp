@@ -1,13 +1,17 @@
 // The settings against the real registry and the real menus.
 #include <gtest/gtest.h>
 
+#include <algorithm>
+
 #include "resource.h"
 #include "settings/settings.h"
+#include "tests/support/fake_platform.h"
 #include "tests/support/files.h"
 #include "tests/support/program_state.h"
 #include "tests/support/registry.h"
 #include "tests/support/ui.h"
 #include "ui/tray_menu.h"
+#include "watch/scan.h"
 #include "watch/tray.h"
 
 namespace {
@@ -103,10 +107,14 @@ TEST_F(SettingsTest, ValuesOfTheWrongTypeReadAsDefaultsAndAreLeftAlone)
     EXPECT_EQ(RawString("2"), Setting("Buzzer"));
 }
 
+// The loop then waits as long as the delay says, but looks at a folder that
+// lists and cannot be watched every 10 s at least.
 TEST_F(SettingsTest, TheRescanDelayIsStoredMarkedAndScanned)
 {
-    lstrcpyA(WatchedFolder, "C:\\");
+    TempFolder folder;
     for (int index = 0; index < 4; ++index) {
+        lstrcpyA(WatchedFolder, folder.Path().c_str());
+        ChangeNotifier = nullptr;
         CurrentTrayState = -1;
         SetRescanDelay(index);
         EXPECT_EQ(RawNumber(index), Setting("Rescan"));
@@ -116,6 +124,13 @@ TEST_F(SettingsTest, TheRescanDelayIsStoredMarkedAndScanned)
         // Disabled, Short (10 s), Normal (1 min), Long (10 min).
         const DWORD timeouts[] = {INFINITE, 10000, 60000, 600000};
         EXPECT_EQ(timeouts[index], RescanTimeout());
+        EXPECT_EQ(timeouts[index], ScanTimeout());
+        ChangeNotifier = [](const char*, DWORD) { return INVALID_HANDLE_VALUE; };
+        ScanFolder(0);
+        EXPECT_EQ(std::min(timeouts[index], DWORD(10000)), ScanTimeout()) << "unwatchable";
+        lstrcpyA(WatchedFolder, (folder.Path() + "\\missing").c_str());
+        ScanFolder(0);
+        EXPECT_EQ(timeouts[index], ScanTimeout()) << "missing";
     }
 }
 
