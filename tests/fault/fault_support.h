@@ -19,7 +19,7 @@ int Rounds(int normal, int soak);
 // What another process holds, counted from outside.
 struct Usage {
     int handles = -1;     // kernel handles, from the system handle list
-    int gdi = -1;         // live GDI objects, from the process's GDI handle table
+    int gdi = -1;         // live GDI objects but Wine's display DCs, from the GDI handle table
     std::string gdiKinds; // the same by kind, for messages
     int windows = -1;     // windows of the process, children included
     int fds = -1;         // open descriptors of the Unix process behind it
