@@ -45,11 +45,11 @@ bool AnsiPathOf(const WCHAR* path, char* ansi, int size)
 void CopyWholeCharacters(char* out, const char* text, int size, UINT codePage)
 {
     int end = 0;
-    for (const char* c = text; *c; c = NextCharacter(c, codePage)) {
-        const int next = int(NextCharacter(c, codePage) - text);
-        if (next >= size)
+    for (const char* c = text; *c;) {
+        c = NextCharacter(c, codePage);
+        if (c - text >= size)
             break;
-        end = next;
+        end = int(c - text);
     }
     CopyMemory(out, text, end);
     out[end] = 0;
