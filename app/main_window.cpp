@@ -109,11 +109,6 @@ LRESULT OnTrayIcon(HWND window, WPARAM wParam, LPARAM lParam)
     return DefWindowProcA(window, WM_TRAYICON, wParam, lParam);
 }
 
-HINSTANCE InstanceOf(HWND window)
-{
-    return HINSTANCE(GetWindowLongPtrA(window, GWLP_HINSTANCE));
-}
-
 } // namespace
 
 void HearTaskbarCreated(HWND window)
@@ -168,10 +163,7 @@ LRESULT CALLBACK MainWindowProc(HWND window, UINT message, WPARAM wParam, LPARAM
             return TRUE;
         break;
     case WM_DPICHANGED:
-        // The display's scale changed: the tray now draws its icons at the
-        // small-icon size of the new one.
-        LoadTrayIcons(InstanceOf(window), LOWORD(wParam));
-        RetryTrayIcon();
+        RescaleTrayIcons(LOWORD(wParam));
         return 0;
     case WM_QUERYOPEN:
         return 0;
@@ -180,8 +172,7 @@ LRESULT CALLBACK MainWindowProc(HWND window, UINT message, WPARAM wParam, LPARAM
     }
     if (message == TaskbarCreated && TaskbarCreated) {
         // Sent too when the display's scale changes.
-        LoadTrayIcons(InstanceOf(window), WindowDpi(window));
-        RetryTrayIcon();
+        RescaleTrayIcons(WindowDpi(window));
         return 0;
     }
     return DefWindowProcA(window, message, wParam, lParam);

@@ -73,6 +73,12 @@ void LoadTrayIcons(HINSTANCE instance, UINT dpi)
         TrayIconData.hIcon = TrayIcons[CurrentTrayState];
 }
 
+void RescaleTrayIcons(UINT dpi)
+{
+    LoadTrayIcons(HINSTANCE(GetWindowLongPtrA(MainWindow, GWLP_HINSTANCE)), dpi);
+    RetryTrayIcon();
+}
+
 void SetTrayState(TrayState state)
 {
     if (state == CurrentTrayState)

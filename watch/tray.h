@@ -41,6 +41,10 @@ extern UINT TrayRetryDelay;
 // loaded. The record takes the current state's new icon.
 void LoadTrayIcons(HINSTANCE instance, UINT dpi);
 
+// For a display whose scale changed, or a restarted shell: loads the icons
+// again at the tray's size for `dpi` and gives the tray the current one.
+void RescaleTrayIcons(UINT dpi);
+
 // Shows `state`, adding the icon the first time. A state already shown costs
 // nothing, not even a refresh of the tip. While the icon is missing the state
 // is only recorded, and the next try shows it.
