@@ -65,8 +65,7 @@ TEST_F(SettingsTest, AStoredFolderTheCodePageCannotSpellIsWatchedByItsShortName)
     ASSERT_TRUE(CreateDirectoryW(folder.c_str(), nullptr));
     WCHAR shortName[MAX_PATH];
     ASSERT_NE(0u, GetShortPathNameW(folder.c_str(), shortName, MAX_PATH));
-    RegSetKeyValueW(HKEY_CURRENT_USER, L"Software\\Orrel\\Tarnwick\\1.5+", L"Folder", REG_SZ, folder.c_str(),
-                    DWORD(folder.size() + 1) * sizeof(WCHAR));
+    WriteWide(SettingsKey, "Folder", folder);
     LoadSettings();
     EXPECT_EQ(std::string(shortName, shortName + lstrlenW(shortName)), WatchedFolder);
     EXPECT_EQ(folder, StoredWide(SettingsKey, "Folder"));

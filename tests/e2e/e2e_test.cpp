@@ -486,9 +486,8 @@ TEST_F(EndToEnd, AFolderNamedInAnyScriptIsWatchedAndStoredByItsOwnName)
     WCHAR shortName[MAX_PATH];
     ASSERT_NE(0u, GetShortPathNameW(chosen.c_str(), shortName, MAX_PATH));
     const std::string shortChosen(shortName, shortName + lstrlenW(shortName));
-    const std::wstring key(SettingsKey, SettingsKey + lstrlenA(SettingsKey));
-    ASSERT_EQ(ERROR_SUCCESS, RegSetKeyValueW(HKEY_CURRENT_USER, key.c_str(), L"Folder", REG_SZ,
-                                             stored.c_str(), DWORD(stored.size() + 1) * sizeof(WCHAR)));
+    WriteWide(SettingsKey, "Folder", stored);
+    ASSERT_EQ(stored, StoredWide(SettingsKey, "Folder"));
     const auto landAndLeave = [](const std::wstring& path) {
         EXPECT_STREQ("Empty", Describe(WaitForTrayPicture(TrayPicture::Empty)));
         const std::wstring file = path + L"\\" + std::wstring(87, L'表');

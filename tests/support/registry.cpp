@@ -6,6 +6,16 @@
 const char SettingsKey[] = "Software\\Orrel\\Tarnwick\\1.5+";
 const char RunKey[] = "Software\\Microsoft\\Windows\\CurrentVersion\\Run";
 
+namespace {
+
+// Key and value names are plain ASCII.
+std::wstring Wide(const char* name)
+{
+    return std::wstring(name, name + lstrlenA(name));
+}
+
+} // namespace
+
 RawValue Raw(DWORD type, const std::string& bytes)
 {
     RawValue value;
@@ -63,11 +73,17 @@ RawValue Stored(const char* key, const char* name)
 
 std::wstring StoredWide(const char* key, const char* name)
 {
-    const std::wstring wideKey(key, key + lstrlenA(key)), wideName(name, name + lstrlenA(name));
     WCHAR text[2048] = L"";
     DWORD size = sizeof(text);
-    RegGetValueW(HKEY_CURRENT_USER, wideKey.c_str(), wideName.c_str(), RRF_RT_REG_SZ, nullptr, text, &size);
+    RegGetValueW(HKEY_CURRENT_USER, Wide(key).c_str(), Wide(name).c_str(), RRF_RT_REG_SZ, nullptr, text,
+                 &size);
     return text;
+}
+
+void WriteWide(const char* key, const char* name, const std::wstring& text)
+{
+    RegSetKeyValueW(HKEY_CURRENT_USER, Wide(key).c_str(), Wide(name).c_str(), REG_SZ, text.c_str(),
+                    DWORD(text.size() + 1) * sizeof(WCHAR));
 }
 
 void WriteRaw(const char* key, const char* name, const RawValue& value)

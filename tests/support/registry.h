@@ -30,8 +30,10 @@ void PrintTo(const RawValue& value, std::ostream* out);
 // The value as stored, or Missing.
 RawValue Stored(const char* key, const char* name);
 void WriteRaw(const char* key, const char* name, const RawValue& value);
-// A REG_SZ value read wide, as Windows keeps it; empty when missing.
+// A REG_SZ value read or written wide, as Windows keeps it; empty when
+// missing.
 std::wstring StoredWide(const char* key, const char* name);
+void WriteWide(const char* key, const char* name, const std::wstring& text);
 // Every value of the key, by name; empty when the key is missing.
 std::map<std::string, RawValue> Snapshot(const char* key);
 // Waits until the value reads as `expected` (posted commands are handled
