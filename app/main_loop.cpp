@@ -43,9 +43,6 @@ int RunMainLoop()
     MSG message;
     message.message = 0;
     bool quit = false;
-    // The rescan delay counts from the loop's last scan, not from the last
-    // message: a steady trickle of messages must not put it off for ever.
-    DWORD lastScan = GetTickCount();
     while (!quit) {
         // Wait on the notifications that are armed, and on the queue. Without
         // one (none armed yet, or the folder is missing) wait on the queue and
@@ -57,23 +54,22 @@ int RunMainLoop()
             changes[count++] = ChangeHandle;
         if (ParentWatch.Armed())
             changes[count++] = ParentWatch;
+        // The delay counts from the end of the last scan, whoever ran it, not
+        // from the last message: a steady trickle of messages must not put it
+        // off for ever, and a listing that waits on a server that does not
+        // answer must still leave the whole delay for clicks before the next.
         DWORD timeout = ScanTimeout();
         if (timeout != INFINITE) {
-            const DWORD elapsed = GetTickCount() - lastScan;
+            const DWORD elapsed = GetTickCount() - LastScanEnd;
             timeout = elapsed < timeout ? timeout - elapsed : 0;
         }
         const DWORD result = MsgWaitForMultipleObjects(count, changes, FALSE, timeout, WakeMask);
-        bool scanned = false;
-        if (result < count && changes[result] == ParentWatch) {
-            // A change above a missing folder counts as a scan only once the
-            // folder is back: a busy parent must not put off the rescan.
-            scanned = LookAbove();
-        } else if (result < count || result == WAIT_TIMEOUT) {
+        // A change above a missing folder that does not bring it back is no
+        // scan: a busy parent must not put off the rescan.
+        if (result < count && changes[result] == ParentWatch)
+            LookAbove();
+        else if (result < count || result == WAIT_TIMEOUT)
             ScanFolder(1);
-            scanned = true;
-        }
-        if (scanned)
-            lastScan = GetTickCount();
         while (PeekMessageA(&message, nullptr, 0, 0, PM_REMOVE)) {
             if (message.message == WM_QUIT) {
                 quit = true;

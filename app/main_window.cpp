@@ -152,9 +152,9 @@ LRESULT CALLBACK MainWindowProc(HWND window, UINT message, WPARAM wParam, LPARAM
         return 0;
     case WM_POWERBROADCAST:
         // After sleep a change notification, a network folder's above all,
-        // may never fire again: look afresh, which also re-arms it.
+        // may never fire again: look afresh, arming every one anew.
         if (wParam == PBT_APMRESUMEAUTOMATIC || wParam == PBT_APMRESUMESUSPEND) {
-            ScanFolder(1);
+            ScanAfresh();
             return TRUE;
         }
         break;

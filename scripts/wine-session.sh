@@ -39,12 +39,19 @@ if [ ! -f "$WINEPREFIX/.ready" ]; then
         wine reg add 'HKCU\Control Panel\Desktop' /v LogPixels /t REG_DWORD /d "$TARNWICK_DPI" /f \
             </dev/null >/dev/null 2>&1
     fi
+    # N: is a network drive, as a mapped share is on Windows (below).
+    wine reg add 'HKLM\Software\Wine\Drives' /v n: /d network /f </dev/null >/dev/null 2>&1
     touch "$WINEPREFIX/.ready"
     # The session that made the prefix keeps starting device services over
     # and over, and every later process start waits on them: begin afresh.
     wineserver -k >/dev/null 2>&1; wineserver -w >/dev/null 2>&1
     wineserver -p >/dev/null 2>&1 </dev/null
 fi
+# Wine takes a drive's type from HKLM\Software\Wine\Drives for the letters
+# mapped when its services start, which the first program does; a test may
+# have left N: unmapped.
+mkdir -p "$WINEPREFIX/network-share"
+ln -sfn "$WINEPREFIX/network-share" "$WINEPREFIX/dosdevices/n:"
 # Wine closes the desktop once no program has used it for half a minute, and
 # from then on every program started waits for a new one: a console program
 # reading a pipe that stays open keeps it for the whole session.

@@ -200,15 +200,16 @@ TEST_F(MainLoopTest, AMissingFolderIsFoundAgainAtTheNextTimeOutOfANewlyChosenDel
 {
     const std::string missing = folder.Path() + "\\later";
     lstrcpyA(WatchedFolder, missing.c_str());
-    // Nothing watched, not even the folder above: only the time-out looks.
-    ChangeNotifier = [](const char*, DWORD) { return INVALID_HANDLE_VALUE; };
+    // Watches that never fire, on the folder above too: only the time-out
+    // looks.
+    ChangeNotifier = [](const char*, DWORD) { return CreateEventA(nullptr, TRUE, FALSE, nullptr); };
     RescanDelay = 0;
     ScanFolder(1);
     ASSERT_EQ(Unavailable, CurrentTrayState);
     const double before = OwnCpuMilliseconds();
-    // Short (10 s) chosen while the loop runs applies to the very next wait;
-    // with Disabled the folder's return would never be seen. The wait after
-    // the last step's message ends about 11 s in.
+    // Short (10 s) chosen while the loop runs applies to the very next wait,
+    // counted from the scan that choosing it runs; with Disabled the folder's
+    // return would never be seen.
     int soon = -1, later = -1;
     EXPECT_EQ(0, RunWith({
                      {100, [] { SetRescanDelay(1); }},

@@ -377,11 +377,14 @@ TEST_F(MainWindowTest, AResumeFromSleepLooksAfreshAndWatchesAgain)
     for (WPARAM resume : {WPARAM(PBT_APMRESUMEAUTOMATIC), WPARAM(PBT_APMRESUMESUSPEND)}) {
         SCOPED_TRACE(resume);
         TrayCalls.clear();
+        const HANDLE above = ParentWatch;
+        const SameObject watchedAbove(above);
         EXPECT_EQ(TRUE, Send(WM_POWERBROADCAST, resume));
         ASSERT_EQ(2u, TrayCalls.size()); // Checking, then the folder's state
         EXPECT_EQ(TrayIcons[Checking], TrayCalls[0].icon);
         EXPECT_EQ(Empty, CurrentTrayState);
         ASSERT_TRUE(ChangeHandle.Armed());
+        EXPECT_FALSE(watchedAbove.NamedBy(above)) << "the watch above was kept";
     }
     CreateDirectoryA((away + "\\landed").c_str(), nullptr);
     EXPECT_EQ(WAIT_OBJECT_0, WaitForSingleObject(ChangeHandle, 2000));

@@ -106,11 +106,26 @@ TEST_F(SettingsTest, ValuesOfTheWrongTypeReadAsDefaultsAndAreLeftAlone)
     EXPECT_EQ(RawString("2"), Setting("Buzzer"));
 }
 
-// The loop then waits as long as the delay says, but looks at a folder that
-// lists and cannot be watched every 10 s at least.
+// The loop then waits as long as the delay says, but looks every 10 s at
+// least at a folder where nothing would tell of a change: one that lists and
+// cannot be watched, or one missing with no watch above it and no drive
+// arrival to wait for.
 TEST_F(SettingsTest, TheRescanDelayIsStoredMarkedAndScanned)
 {
     TempFolder folder;
+    const std::string missing = folder.Path() + "\\missing";
+    const struct {
+        const char* what;
+        const char* path;
+        bool watchable, soon;
+    } cases[] = {
+        {"unwatchable", folder.Path().c_str(), false, true},
+        {"missing, nothing watched above", missing.c_str(), false, true},
+        {"missing below a watched folder", missing.c_str(), true, false},
+        {"on an absent drive, whose arrival Windows announces", "Q:\\inbox", true, false},
+        {"on a share whose server is away", "\\\\server-away.invalid\\scans\\inbox", true, true},
+    };
+    const auto refuse = [](const char*, DWORD) { return INVALID_HANDLE_VALUE; };
     for (int index = 0; index < 4; ++index) {
         lstrcpyA(WatchedFolder, folder.Path().c_str());
         ChangeNotifier = nullptr;
@@ -124,12 +139,15 @@ TEST_F(SettingsTest, TheRescanDelayIsStoredMarkedAndScanned)
         const DWORD timeouts[] = {INFINITE, 10000, 60000, 600000};
         EXPECT_EQ(timeouts[index], RescanTimeout());
         EXPECT_EQ(timeouts[index], ScanTimeout());
-        ChangeNotifier = [](const char*, DWORD) { return INVALID_HANDLE_VALUE; };
-        ScanFolder(0);
-        EXPECT_EQ(std::min(timeouts[index], DWORD(10000)), ScanTimeout()) << "unwatchable";
-        lstrcpyA(WatchedFolder, (folder.Path() + "\\missing").c_str());
-        ScanFolder(0);
-        EXPECT_EQ(timeouts[index], ScanTimeout()) << "missing";
+        for (const auto& c : cases) {
+            ChangeNotifier = nullptr;
+            if (!c.watchable)
+                ChangeNotifier = refuse;
+            lstrcpyA(WatchedFolder, c.path);
+            ScanFolder(0);
+            EXPECT_EQ(c.soon ? std::min(timeouts[index], DWORD(10000)) : timeouts[index], ScanTimeout())
+                << c.what;
+        }
     }
 }
 

@@ -8,7 +8,8 @@
 ChangeNotification ChangeHandle;
 ChangeNotification ParentWatch;
 int WasNotEmpty;
-bool FolderUnwatched;
+bool LookAgainSoon;
+DWORD LastScanEnd;
 
 namespace {
 
@@ -35,6 +36,39 @@ bool CutToParent(char* path, int root)
     return true;
 }
 
+// The folder the last walk up started from, the folder above it that the
+// walk found and watches (empty when there was none), and whether the last
+// scan listed the folder.
+char WalkedFrom[sizeof(WatchedFolder)];
+char WatchedAbove[sizeof(WatchedFolder)];
+bool Listed;
+// The kind of drive the folder's letter named when it was last there;
+// DRIVE_UNKNOWN for a UNC path, or before it was ever seen.
+UINT FolderDrive = DRIVE_UNKNOWN;
+
+// The root ("N:\") of a path that begins with a drive letter, into `root`
+// (4 bytes); empty for any other path.
+void DriveRoot(const char* path, char* root)
+{
+    const bool letter = path[0] && path[1] == ':';
+    const char drive[] = {letter ? path[0] : '\0', ':', '\\', 0};
+    lstrcpyA(root, drive);
+}
+
+// Notes what kind of drive the folder is on. A letter that names nothing now
+// keeps the kind it had: a network drive's letter may be dropped and mapped
+// again (by a VPN client, say) with no word to anyone.
+void NoteDrive()
+{
+    if (lstrcmpA(WalkedFrom, WatchedFolder) != 0)
+        FolderDrive = DRIVE_UNKNOWN;
+    char root[4];
+    DriveRoot(WatchedFolder, root);
+    const UINT drive = root[0] ? GetDriveTypeA(root) : DRIVE_UNKNOWN;
+    if (drive != DRIVE_NO_ROOT_DIR && drive != DRIVE_UNKNOWN)
+        FolderDrive = drive;
+}
+
 // Watches the nearest folder above the watched one that exists, on the same
 // volume, for folders coming and going. While the folder is there that is
 // its parent, where it moving away or another taking its name shows: no
@@ -43,17 +77,63 @@ bool CutToParent(char* path, int root)
 // it; a drive or share that is gone has no volume.
 void WatchAbove()
 {
-    char root[sizeof(WatchedFolder)], parent[sizeof(WatchedFolder)];
-    lstrcpyA(parent, WatchedFolder);
-    if (GetVolumePathNameA(WatchedFolder, root, sizeof(root)) && lstrlenA(root) <= lstrlenA(parent)) {
-        while (CutToParent(parent, lstrlenA(root))) {
-            if (IsFolder(parent)) {
-                ParentWatch.Arm(parent, FILE_NOTIFY_CHANGE_DIR_NAME);
+    NoteDrive();
+    lstrcpyA(WalkedFrom, WatchedFolder);
+    lstrcpyA(WatchedAbove, WatchedFolder);
+    char root[sizeof(WatchedFolder)];
+    if (GetVolumePathNameA(WatchedFolder, root, sizeof(root)) && lstrlenA(root) <= lstrlenA(WatchedAbove)) {
+        while (CutToParent(WatchedAbove, lstrlenA(root))) {
+            if (IsFolder(WatchedAbove)) {
+                ParentWatch.Arm(WatchedAbove, FILE_NOTIFY_CHANGE_DIR_NAME);
                 return;
             }
         }
     }
+    WatchedAbove[0] = 0;
     ParentWatch.Close();
+}
+
+// Whether the watch above still watches the nearest folder above that
+// exists: armed for this folder, not fired (so nothing came or went there),
+// and on a folder that is still there, which a folder that listed proves of
+// its parent. Walking up again would cost a volume lookup and a second
+// notification, and round trips on a share.
+bool AboveStillServes()
+{
+    return ParentWatch.Armed() && lstrcmpA(WalkedFrom, WatchedFolder) == 0 &&
+           WaitForSingleObject(ParentWatch, 0) == WAIT_TIMEOUT && (Listed || IsFolder(WatchedAbove));
+}
+
+// Whether Windows tells of the folder's return while it cannot be listed
+// and no watch above is armed: a drive letter that arrives is announced, and
+// so is a card or disc put into a drive. A network drive may stay mapped
+// while its server is away, or be mapped again by a logon script or a VPN
+// client without a word; a UNC path has no letter at all.
+bool ReturnIsAnnounced()
+{
+    char root[4];
+    DriveRoot(WatchedFolder, root);
+    if (!root[0])
+        return false;
+    switch (GetDriveTypeA(root)) {
+    case DRIVE_NO_ROOT_DIR:
+        return FolderDrive != DRIVE_REMOTE;
+    case DRIVE_REMOVABLE:
+    case DRIVE_CDROM:
+        return true;
+    }
+    return false;
+}
+
+// Whether nothing the program holds or hears of would tell of the folder's
+// next change, so that only looking again finds it: a folder that lists but
+// could not be watched (a share whose server sends no notifications), or
+// one that cannot be listed, with no watch above and no announced return.
+bool Unheard()
+{
+    if (Listed)
+        return !ChangeHandle.Armed();
+    return WatchedFolder[0] && !ParentWatch.Armed() && !ReturnIsAnnounced();
 }
 
 // Lists the folder: Empty, NotEmpty or Unavailable.
@@ -147,39 +227,52 @@ void ScanFolder(int showChecking)
         SetTrayState(Checking);
     if (turn != Turn)
         return;
-    // A notification fires once; each scan closes the old ones and arms new
-    // ones. Closing first lets a folder that was deleted meanwhile go: a
-    // handle kept on it would hold it pending deletion. Arming before the
-    // listing means a change that lands while we list raises a signal (and so
-    // one more scan) instead of going unseen.
+    // A notification fires once; each scan closes the old one on the folder
+    // and arms a new one. Closing first lets a folder that was deleted
+    // meanwhile go: a handle kept on it would hold it pending deletion.
+    // Arming before the listing means a change that lands while we list
+    // raises a signal (and so one more scan) instead of going unseen.
     ChangeHandle.Arm(WatchedFolder, WatchFilter);
-    WatchAbove();
+    const bool walked = !AboveStillServes();
+    if (walked)
+        WatchAbove();
 
     const TrayState state = ListFolder();
+    // The folder came or went with no word from above (its parent itself
+    // went, say): the nearest folder above that exists may be another now.
+    if (!walked && (state != Unavailable) != Listed)
+        WatchAbove();
+    Listed = state != Unavailable;
     SetTrayState(state);
     if (turn != Turn)
         return;
     if (state == NotEmpty && !WasNotEmpty)
         SoundAlert();
-    if (state != Unavailable)
+    if (Listed)
         WasNotEmpty = state == NotEmpty;
-    // A share whose server sends no change notifications lists all the same.
-    FolderUnwatched = state != Unavailable && !ChangeHandle.Armed();
+    LookAgainSoon = Unheard();
     FollowDrive();
+    LastScanEnd = GetTickCount();
 }
 
-bool LookAbove()
+void ScanAfresh()
+{
+    ParentWatch.Close();
+    ScanFolder(1);
+}
+
+void LookAbove()
 {
     // The folder listed last time (it may have moved away, or another taken
     // its name), or it is back: look at what the path names now.
-    if (ChangeHandle.Armed() || FolderUnwatched || IsFolder(WatchedFolder)) {
+    if (Listed || IsFolder(WatchedFolder)) {
         ScanFolder(0);
-        return true;
+        return;
     }
     // Something else changed up there, or a folder on the way back appeared:
     // watch again, from the nearest folder that exists now.
     WatchAbove();
-    return false;
+    LookAgainSoon = Unheard();
 }
 
 void LetGoOfFolder()
@@ -187,15 +280,16 @@ void LetGoOfFolder()
     ++Turn;
     ChangeHandle.Close();
     ParentWatch.Close();
-    FolderUnwatched = false;
+    Listed = false;
+    LookAgainSoon = false;
     SetTrayState(Unavailable);
 }
 
 DWORD ScanTimeout()
 {
-    // Looked at as often as the Short rescan delay asks, at least, until a
-    // watch can be armed.
+    // Looked at as often as the Short rescan delay asks, at least, while
+    // nothing else would tell.
     const DWORD shortDelay = RescanDelayTable[1];
     const DWORD delay = RescanTimeout();
-    return FolderUnwatched && delay > shortDelay ? shortDelay : delay;
+    return LookAgainSoon && delay > shortDelay ? shortDelay : delay;
 }

@@ -19,9 +19,14 @@ extern ChangeNotification ParentWatch;
 
 // Whether the last scan that could list the folder found a counted entry.
 extern int WasNotEmpty;
-// Whether the last scan listed the folder but could arm no notification on
-// it, as on a share whose server sends none.
-extern bool FolderUnwatched;
+// Whether nothing would tell of the folder's next change but looking again:
+// it lists but no notification could be armed on it, as on a share whose
+// server sends none; or it cannot be listed, and neither a watch above it
+// nor Windows would tell of its return, as for a network drive or a UNC
+// path whose server is away.
+extern bool LookAgainSoon;
+// GetTickCount() when the last scan ended.
+extern DWORD LastScanEnd;
 
 // Whether `path` names an existing folder.
 bool IsFolder(const char* path);
@@ -37,21 +42,24 @@ void MakeSearchPattern(const char* folder, char* pattern);
 
 // Lists the folder and shows Empty, NotEmpty or Unavailable (Checking first
 // when showChecking is non-zero), sounds the alert when the folder has turned
-// non-empty, and replaces the change notifications on the folder and above
-// it. A scan that is overtaken while it waits on the shell (by another scan,
+// non-empty, and replaces the change notification on the folder; the one
+// above it is kept while it still serves. A scan that is overtaken while it waits on the shell (by another scan,
 // or by letting go of the folder) leaves the rest to what overtook it.
 void ScanFolder(int showChecking);
 
-// For ParentWatch having fired: scans (without Checking) and returns true
-// when the folder listed last time or is back; otherwise watches again, from
-// the nearest folder that exists now, and nothing shows.
-bool LookAbove();
+// ScanFolder(1) with every notification armed afresh, as after sleep: one
+// on a network folder may never fire again.
+void ScanAfresh();
+
+// For ParentWatch having fired: scans (without Checking) when the folder
+// listed last time or is back; otherwise watches again, from the nearest
+// folder that exists now, and nothing shows.
+void LookAbove();
 
 // Closes every notification the program holds on the folder's drive and
 // shows Unavailable, so that Windows can remove the drive.
 void LetGoOfFolder();
 
-// How long the main loop waits for a change before it looks again: the
-// rescan delay, but no longer than Short while the folder lists and cannot
-// be watched.
+// How long after the last scan the main loop looks again: the rescan delay,
+// but no longer than Short while LookAgainSoon.
 DWORD ScanTimeout();

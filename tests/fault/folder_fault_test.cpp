@@ -157,6 +157,21 @@ TEST_F(FolderFault, ThePeriodicRescanAloneSeesADriveGoAndReturnAndMessagesDoNotP
         EXPECT_NEAR(10000.0, double(GetTickCount() - scanned), 800.0) << "not 10 s after the last scan";
     }
     ExpectWatched("back after a rescan");
+
+    // N: is a network drive: its server going away and coming back with a
+    // scan in the folder, of which nothing tells, shows with the rescan delay
+    // Disabled too, 10 s after the last look.
+    ASSERT_EQ(UINT(DRIVE_REMOTE), GetDriveTypeA("N:\\")) << "N: is no network drive in this prefix";
+    PostMessageA(program.window, WM_COMMAND, IDM_RESCAN_DISABLED, 0);
+    ASSERT_TRUE(WaitForValue(SettingsKey, "Rescan", RawNumber(0)));
+    const std::string share = UnixPath(base.Path());
+    ASSERT_TRUE(RunUnix("mv '" + share + "' '" + share + ".away'"));
+    ExpectTruthAfterClick(TrayPicture::Unavailable, "the server away");
+    const DWORD looked = GetTickCount();
+    ASSERT_TRUE(RunUnix("mv '" + share + ".away' '" + share + "' && touch '" + share + "/watched/scan.pdf'"));
+    EXPECT_EQ(TrayPicture::NotEmpty, WaitForTrayPicture(TrayPicture::NotEmpty, 12000)) << "the server back";
+    EXPECT_NEAR(10000.0, double(GetTickCount() - looked), 800.0) << "not 10 s after the last look";
+    ExpectWatched("the server back");
     MapDrive('n', "");
 }
 

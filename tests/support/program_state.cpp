@@ -17,7 +17,7 @@ void ResetProgramState()
     ParentWatch.Close();
     DriveRegistration.Unregister();
     WasNotEmpty = 0;
-    FolderUnwatched = false;
+    LookAgainSoon = false;
     if (TrayIconData.cbSize)
         Shell_NotifyIconA(NIM_DELETE, &TrayIconData);
     ZeroMemory(&TrayIconData, sizeof(TrayIconData));
