@@ -172,18 +172,28 @@ TEST_F(ScanTest, DriveEventsConcernTheWatchedFoldersDriveAlone)
     OnDeviceChange(DBT_DEVICEARRIVAL, LPARAM(&volume));
     EXPECT_TRUE(ParentWatch.Armed()) << "the drive's return was not looked at";
 
-    // Asked to let go while a scan waits on the shell: the scan takes nothing back.
+    // Asked to let go while a scan waits on the shell, showing Checking or
+    // its result: the scan takes nothing back, sounds no alert for the folder
+    // let go, and leaves it to the drive's events.
     stick = DriveRegistration;
-    bool asked = false;
-    TrayShell = [&](DWORD message, NOTIFYICONDATAA* data) {
-        if (!asked) {
-            asked = true;
-            tell(DBT_DEVICEQUERYREMOVE, stick);
-        }
-        return Shell_NotifyIconA(message, data);
-    };
-    ScanFolder(1);
-    EXPECT_FALSE(ChangeHandle.Armed() || ParentWatch.Armed()) << "the scan took the drive back";
+    ASSERT_TRUE(CreateDirectoryA("r:\\gone", nullptr));
+    CloseHandle(CreateFileA("r:\\gone\\page.pdf", GENERIC_WRITE, 0, nullptr, CREATE_NEW, 0, nullptr));
+    for (int interrupted : {1, 2}) {
+        SCOPED_TRACE(interrupted == 1 ? "Checking" : "the result");
+        int calls = 0;
+        TrayShell = [&](DWORD message, NOTIFYICONDATAA* data) {
+            if (++calls == interrupted)
+                tell(DBT_DEVICEQUERYREMOVE, stick);
+            return Shell_NotifyIconA(message, data);
+        };
+        WasNotEmpty = 0;
+        AlertCalls.clear();
+        ScanFolder(1);
+        EXPECT_FALSE(ChangeHandle.Armed() || ParentWatch.Armed()) << "the scan took the drive back";
+        EXPECT_TRUE(AlertCalls.empty());
+        EXPECT_EQ(INFINITE, ScanTimeout()) << "the folder let go is looked at every 10 s";
+    }
+    EXPECT_TRUE(RemoveTree("r:\\gone"));
 
     // Another folder, listed but not watched: the drive's events concern it no longer.
     ChangeNotifier = [](const char*, DWORD) { return INVALID_HANDLE_VALUE; };
@@ -233,6 +243,8 @@ TEST_F(ScanTest, TheAlertSoundsWhenTheFolderTurnsNonEmpty)
     const std::string missing = folder.Path() + "\\missing";
     const std::string file = folder.AddFile("a.txt");
     TempFolder empty;
+    // Named in the ANSI code page, which the listing must speak, not the OEM one.
+    const std::string accented = folder.AddFolder("R\xe9sum\xe9");
     // Each step: which folder to scan, and whether the alert sounds.
     const struct {
         const std::string* path;
@@ -244,6 +256,7 @@ TEST_F(ScanTest, TheAlertSoundsWhenTheFolderTurnsNonEmpty)
         {&folder.Path(), NotEmpty, false}, // non-empty before it could not list
         {&empty.Path(), Empty, false},     {&missing, Unavailable, false},
         {&folder.Path(), NotEmpty, true}, // empty before it could not list
+        {&accented, Empty, false},
     };
     for (size_t i = 0; i < sizeof(steps) / sizeof(steps[0]); ++i) {
         SCOPED_TRACE(i);
