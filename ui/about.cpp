@@ -103,6 +103,8 @@ bool OverLink(POINT point)
     return PtInRect(&LinkHotSpot, point);
 }
 
+// The address is ASCII, which GDI's -A calls draw alike in every code page:
+// they take the system's, not the program's UTF-8.
 void DrawLink(const DRAWITEMSTRUCT& item)
 {
     HGDIOBJ oldFont = SelectObject(item.hDC, LinkFont);
