@@ -24,6 +24,13 @@
 // Strings that label no menu item.
 #define IDS_UNINSTALL 115
 #define IDS_CONFIRMATION 116
+// The tray icon's tip, one per tray state in state order, each with %s where
+// the folder goes; and the tip while no folder is chosen.
+#define IDS_TIP_CHECKING 120
+#define IDS_TIP_EMPTY 121
+#define IDS_TIP_NOT_EMPTY 122
+#define IDS_TIP_UNAVAILABLE 123
+#define IDS_TIP_NO_FOLDER 124
 
 // Icons, one per tray state, in state order.
 #define IDI_CHECKING 101

@@ -108,8 +108,8 @@ TEST_F(ChooserTest, SwitchingBetweenNonEmptyFoldersSoundsNoAlert)
     AlertCalls.clear();
     ASSERT_TRUE(Choose(second.Path()));
     EXPECT_TRUE(AlertCalls.empty());
-    // The tip keeps the old path: the state did not change and no Checking showed.
-    EXPECT_EQ(first.Path(), TrayIconData.szTip);
+    // The state did not change, but the tip names the new folder.
+    EXPECT_EQ("Tarnwick: " + second.Path() + " has something in it", TrayIconData.szTip);
     ASSERT_TRUE(Choose(empty.Path()));
     ASSERT_TRUE(Choose(first.Path()));
     EXPECT_EQ(1u, AlertCalls.size());

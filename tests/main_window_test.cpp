@@ -2,6 +2,8 @@
 // operations they start, driven in-process with timers and hooks.
 #include <gtest/gtest.h>
 
+#include <algorithm>
+
 #include <windows.h>
 #include <shlobj.h>
 
@@ -82,12 +84,11 @@ DialogSeen AnswerDialogOf(UINT command, WPARAM answer)
     return seen;
 }
 
-// Where the watched folder was moved without a scan; only a scan that shows
-// Checking first refreshes the tip to it.
-std::string MovedTo;
-bool TipShowsMove()
+// Whether a scan showed Checking since the watched folder was moved.
+bool CheckingShown()
 {
-    return MovedTo == TrayIconData.szTip;
+    return std::any_of(TrayCalls.begin(), TrayCalls.end(),
+                       [](const TrayCall& call) { return call.icon == TrayIcons[Checking]; });
 }
 bool StateIsNotEmpty()
 {
@@ -112,8 +113,8 @@ protected:
 
     void MoveWithoutScan()
     {
-        MovedTo = other.Path();
-        lstrcpyA(WatchedFolder, MovedTo.c_str());
+        lstrcpyA(WatchedFolder, other.Path().c_str());
+        TrayCalls.clear();
     }
 
     TempFolder folder, other;
@@ -127,9 +128,9 @@ TEST_F(MainWindowTest, ASingleClickRescansWithCheckingOnceTheDoubleClickTimeIsOv
     Click(WM_LBUTTONDOWN);
     Click(WM_LBUTTONUP);
     PumpMessages(GetDoubleClickTime() - 100);
-    EXPECT_FALSE(TipShowsMove()) << "rescanned before the double-click time was over";
-    PumpMessages(2000, TipShowsMove);
-    EXPECT_TRUE(TipShowsMove());
+    EXPECT_FALSE(CheckingShown()) << "rescanned before the double-click time was over";
+    PumpMessages(2000, CheckingShown);
+    EXPECT_TRUE(CheckingShown());
     EXPECT_GE(GetTickCount() - pressed, GetDoubleClickTime() + 10);
     EXPECT_TRUE(ShellCalls.empty());
 }
@@ -138,13 +139,11 @@ TEST_F(MainWindowTest, ADoubleClickOpensTheFolderAndRescansWithoutChecking)
 {
     MoveWithoutScan();
     other.AddFile("a.txt");
-    // With no picture for the result, only Checking would refresh the tip.
-    TrayIcons[NotEmpty] = nullptr;
     Click(WM_LBUTTONDOWN);
     Click(WM_LBUTTONUP);
     Click(WM_LBUTTONDBLCLK);
     EXPECT_EQ(NotEmpty, CurrentTrayState); // rescanned at once
-    EXPECT_FALSE(TipShowsMove()) << "Checking was shown";
+    EXPECT_FALSE(CheckingShown()) << "Checking was shown";
     Click(WM_LBUTTONUP);
     ASSERT_EQ(1u, ShellCalls.size());
     EXPECT_EQ(nullptr, ShellCalls[0].owner);
@@ -155,15 +154,15 @@ TEST_F(MainWindowTest, ADoubleClickOpensTheFolderAndRescansWithoutChecking)
     EXPECT_EQ(SW_SHOWNORMAL, ShellCalls[0].show);
     // No single-click rescan follows.
     PumpMessages(GetDoubleClickTime() + 300);
-    EXPECT_FALSE(TipShowsMove());
+    EXPECT_FALSE(CheckingShown());
 }
 
 TEST_F(MainWindowTest, TwoSlowClicksRescanTwice)
 {
     MoveWithoutScan();
     Click(WM_LBUTTONDOWN);
-    PumpMessages(2000, TipShowsMove);
-    ASSERT_TRUE(TipShowsMove());
+    PumpMessages(2000, CheckingShown);
+    ASSERT_TRUE(CheckingShown());
     other.AddFile("b.txt");
     Click(WM_LBUTTONDOWN);
     PumpMessages(2000, StateIsNotEmpty);
@@ -178,7 +177,7 @@ TEST_F(MainWindowTest, OtherTrayEventsAndTimersDoNothing)
     Send(WM_TRAYICON, TRAY_ICON_ID, WM_RBUTTONDOWN);
     EXPECT_EQ(0, Send(WM_TIMER, CLICK_TIMER_ID + 1));
     PumpMessages(GetDoubleClickTime() + 300);
-    EXPECT_FALSE(TipShowsMove());
+    EXPECT_FALSE(CheckingShown());
     EXPECT_TRUE(ShellCalls.empty());
     EXPECT_EQ(0, Send(WM_QUERYOPEN, 0)); // never restored
 }

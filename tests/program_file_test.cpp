@@ -291,7 +291,7 @@ TEST(ProgramFile, ImportsNothingButWindowsOwnDlls)
     });
 }
 
-TEST(ProgramFile, StringTableHoldsTheNineteenTexts)
+TEST(ProgramFile, StringTableHoldsTheTwentyFourTexts)
 {
     ForEachProgram([](const CheckedFile& file) {
         ASSERT_NE(nullptr, file.data.Handle()) << file.path;
@@ -309,6 +309,11 @@ TEST(ProgramFile, StringTableHoldsTheNineteenTexts)
             {111, "Sub&folders"},
             {115, "Do you wish to uninstall"},
             {116, "Confirmation"},
+            {120, "Tarnwick: %s is being checked"},
+            {121, "Tarnwick: %s is empty"},
+            {122, "Tarnwick: %s has something in it"},
+            {123, "Tarnwick: %s cannot be reached"},
+            {124, "Tarnwick"},
             {150, "&Cancel"},
             {200, "&Quiet"},
             {201, "&Speaker"},
@@ -325,7 +330,7 @@ TEST(ProgramFile, StringTableHoldsTheNineteenTexts)
             if (LoadStringA(file.data.Handle(), id, text, sizeof(text)) > 0)
                 ++found;
         }
-        EXPECT_EQ(19, found);
+        EXPECT_EQ(24, found);
         for (const auto& s : strings) {
             char text[256] = "";
             LoadStringA(file.data.Handle(), s.id, text, sizeof(text));

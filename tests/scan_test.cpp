@@ -286,7 +286,7 @@ TEST_F(ScanTest, TheBuzzerModeChoosesTheSound)
     }
 }
 
-TEST_F(ScanTest, CheckingShowsFirstAndRefreshesTheTip)
+TEST_F(ScanTest, CheckingShowsFirstAndTheTipFollowsTheFolder)
 {
     folder.AddFile("a.txt");
     ScanFolder(0);
@@ -295,11 +295,13 @@ TEST_F(ScanTest, CheckingShowsFirstAndRefreshesTheTip)
     TempFolder other;
     other.AddFile("b.txt");
     Watch(other.Path());
+    TrayCalls.clear();
     ScanFolder(0);
-    EXPECT_EQ(folder.Path(), TrayIconData.szTip); // same state: the tip stays
+    ASSERT_EQ(1u, TrayCalls.size()); // the same state of another folder
+    EXPECT_EQ("Tarnwick: " + other.Path() + " has something in it", TrayCalls[0].tip);
     ScanFolder(1);
+    EXPECT_EQ(TrayIcons[Checking], TrayCalls[1].icon);
     EXPECT_EQ(NotEmpty, CurrentTrayState);
-    EXPECT_EQ(other.Path(), TrayIconData.szTip); // through Checking: refreshed
     EXPECT_TRUE(AlertCalls.empty());
 }
 

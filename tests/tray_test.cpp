@@ -21,21 +21,21 @@ protected:
     }
 };
 
-// The first NOTIFYICONDATAA layout, up to the end of its 64-byte tip, which
-// every shell takes.
-constexpr DWORD FirstLayoutSize = sizeof(void*) == 4 ? 88 : 104;
+// The second NOTIFYICONDATAA layout, with its 128-byte tip, which every
+// shell since Windows 2000 takes.
+constexpr DWORD SecondLayoutSize = sizeof(void*) == 4 ? 488 : 504;
 
 TEST_F(TrayTest, TheFirstStateAddsTheIconAndLaterOnesModifyIt)
 {
     EXPECT_EQ(0u, TrayIconData.cbSize);
     SetTrayState(Empty);
-    EXPECT_EQ(FirstLayoutSize, TrayIconData.cbSize);
+    EXPECT_EQ(SecondLayoutSize, TrayIconData.cbSize);
     EXPECT_EQ(UINT(NIF_MESSAGE | NIF_ICON | NIF_TIP), TrayIconData.uFlags);
     EXPECT_EQ(MainWindow, TrayIconData.hWnd);
     EXPECT_EQ(110u, TrayIconData.uID);
     EXPECT_EQ(1025u, TrayIconData.uCallbackMessage);
     EXPECT_EQ(TrayIcons[Empty], TrayIconData.hIcon);
-    EXPECT_STREQ("C:\\Watched", TrayIconData.szTip);
+    EXPECT_STREQ("Tarnwick: C:\\Watched is empty", TrayIconData.szTip);
     // The shell knows the icon now: modifying it succeeds.
     EXPECT_TRUE(Shell_NotifyIconA(NIM_MODIFY, &TrayIconData));
 
@@ -45,43 +45,58 @@ TEST_F(TrayTest, TheFirstStateAddsTheIconAndLaterOnesModifyIt)
     EXPECT_EQ(NotEmpty, CurrentTrayState);
 }
 
-TEST_F(TrayTest, TheSameStateAgainChangesNothing)
+TEST_F(TrayTest, TheSameStateOfTheSameFolderChangesNothing)
 {
     SetTrayState(Empty);
+    TrayCalls.clear();
+    SetTrayState(Empty);
+    EXPECT_TRUE(TrayCalls.empty());
     lstrcpyA(WatchedFolder, "C:\\Elsewhere");
     SetTrayState(Empty);
-    EXPECT_STREQ("C:\\Watched", TrayIconData.szTip);
-    SetTrayState(Unavailable);
-    EXPECT_STREQ("C:\\Elsewhere", TrayIconData.szTip);
+    ASSERT_EQ(1u, TrayCalls.size());
+    EXPECT_EQ("Tarnwick: C:\\Elsewhere is empty", TrayCalls[0].tip);
 }
 
-TEST_F(TrayTest, TheTipShowsAtMost63Characters)
-{
-    const std::string exact(63, 'e');
-    lstrcpyA(WatchedFolder, exact.c_str());
-    SetTrayState(Empty);
-    EXPECT_EQ(exact, TrayIconData.szTip);
-    const std::string longer = std::string(63, 'l') + "TAIL";
-    lstrcpyA(WatchedFolder, longer.c_str());
-    SetTrayState(NotEmpty);
-    EXPECT_EQ(std::string(63, 'l'), TrayIconData.szTip);
-}
-
-// Half a character would show as another one, or none: the tip is cut
+// The tip names the program, the folder and its state. A folder too long for
+// it keeps its root and its own name, shortened in the middle; half a
+// character would show as another one, or none, so what is cut is cut
 // between two characters of the program's code page.
-TEST(TipText, IsCutBetweenTwoCharacters)
+TEST(TipText, NamesTheProgramTheFolderAndItsState)
 {
-    const std::string start(62, 'a');
+    const std::string yo = "\xe4\xba\x88", sjisYo = "\x97\x5C"; // 予 in UTF-8 and in code page 932
+    auto times = [](int count, const std::string& text) {
+        std::string out;
+        while (count-- > 0)
+            out += text;
+        return out;
+    };
+    const std::string fits = "C:\\" + std::string(105, 'e'); // 108 bytes, all the room
     const struct {
+        std::string folder;
+        TrayState state;
         UINT codePage;
-        const char* end;
-        size_t kept;
+        std::string tip;
     } cases[] = {
-        {1252, "\xe9t", 63}, {932, "\x97\x5C", 62}, {CP_UTF8, "\xc3\xa9", 62}, {CP_UTF8, "\xe4\xba\x88", 62}};
+        {"C:\\Scans", Checking, 1252, "Tarnwick: C:\\Scans is being checked"},
+        {"C:\\Scans", NotEmpty, 1252, "Tarnwick: C:\\Scans has something in it"},
+        {"\\\\nas\\scans", Unavailable, 1252, "Tarnwick: \\\\nas\\scans cannot be reached"},
+        {"", Unavailable, 1252, "Tarnwick"},
+        {fits, Empty, 1252, "Tarnwick: " + fits + " is empty"},
+        {"C:\\Users\\" + std::string(100, 'l') + "\\Scans", Empty, 1252, "Tarnwick: C:\\...\\Scans is empty"},
+        {"C:\\" + std::string(96, 'a') + "\\Ann\\Scans", Empty, 1252, "Tarnwick: C:\\...\\Ann\\Scans is empty"},
+        {"\\\\nas\\scans\\" + std::string(100, 'd') + "\\in", Empty, 1252, "Tarnwick: \\\\nas\\scans\\...\\in is empty"},
+        {"C:\\Users\\Ann\\" + times(40, yo) + "\\\xe5\x8f\x97\xe4\xbf\xa1", Empty, CP_UTF8,
+         "Tarnwick: C:\\...\\\xe5\x8f\x97\xe4\xbf\xa1 is empty"}, // 受信
+        {"C:\\" + times(60, sjisYo) + "\\in", Empty, 932, "Tarnwick: C:\\...\\in is empty"},
+        // The folder's own name alone is too long.
+        {"C:\\a\\" + std::string(200, 'n'), Empty, 1252, "Tarnwick: C:\\...\\" + std::string(101, 'n') + " is empty"},
+        {"C:\\a\\" + times(60, yo), Empty, CP_UTF8, "Tarnwick: C:\\...\\" + times(33, yo) + " is empty"},
+        {"C:\\a\\" + times(60, sjisYo), Empty, 932, "Tarnwick: C:\\...\\" + times(50, sjisYo) + " is empty"},
+    };
     for (const auto& c : cases) {
-        char tip[64];
-        CopyWholeCharacters(tip, (start + c.end).c_str(), sizeof(tip), c.codePage);
-        EXPECT_EQ((start + c.end).substr(0, c.kept), tip) << "code page " << c.codePage;
+        char tip[TRAY_TIP_SIZE];
+        MakeTrayTip(tip, c.state, c.folder.c_str(), c.codePage);
+        EXPECT_EQ(c.tip, tip) << c.folder << " in code page " << c.codePage;
     }
 }
 
@@ -92,11 +107,11 @@ TEST_F(TrayTest, AStateWithoutAnIconCountsAsShownButChangesNothing)
     EXPECT_EQ(Empty, CurrentTrayState);
     EXPECT_EQ(0u, TrayIconData.cbSize); // not added yet
     SetTrayState(NotEmpty);
-    EXPECT_EQ(FirstLayoutSize, TrayIconData.cbSize);
+    EXPECT_EQ(SecondLayoutSize, TrayIconData.cbSize);
     lstrcpyA(WatchedFolder, "C:\\Elsewhere");
     SetTrayState(Empty);
     EXPECT_EQ(Empty, CurrentTrayState);
-    EXPECT_STREQ("C:\\Watched", TrayIconData.szTip);
+    EXPECT_STREQ("Tarnwick: C:\\Watched has something in it", TrayIconData.szTip);
 }
 
 // The shell as Windows may show it: not ready for the first `failures` adds,
@@ -148,7 +163,7 @@ TEST_F(TrayTest, AShellThatIsNotReadyGetsTheIconLaterShowingTheStateOfThatMoment
     const std::vector<DWORD> expected = {NIM_ADD, NIM_MODIFY, NIM_ADD, NIM_MODIFY, NIM_ADD};
     ASSERT_EQ(expected, Messages());
     EXPECT_EQ(TrayIcons[NotEmpty], TrayCalls.back().icon);
-    EXPECT_EQ("C:\\Moved", TrayCalls.back().tip);
+    EXPECT_EQ("Tarnwick: C:\\Moved has something in it", TrayCalls.back().tip);
     const DWORD first = TrayCalls[1].at - TrayCalls[0].at, second = TrayCalls[3].at - TrayCalls[1].at;
     EXPECT_GE(first, 900u);
     EXPECT_LE(first, 1500u);

@@ -5,6 +5,7 @@
 #include "resource.h"
 #include "settings/ansi_path.h"
 #include "settings/settings.h"
+#include "ui/res_string.h"
 #include "ui/scale.h"
 
 HICON TrayIcons[4];
@@ -79,17 +80,41 @@ void RescaleTrayIcons(UINT dpi)
     RetryTrayIcon();
 }
 
+void MakeTrayTip(char* tip, TrayState state, const char* folder, UINT codePage)
+{
+    // Copied out of the shared buffer, which the next load reuses.
+    char text[TRAY_TIP_SIZE];
+    CopyWholeCharacters(text, Strings.LoadResString(folder[0] ? IDS_TIP_CHECKING + state : IDS_TIP_NO_FOLDER),
+                        sizeof(text), codePage);
+    // Byte by byte: '%' is never part of a longer character.
+    const char* mark = text;
+    while (*mark && !(mark[0] == '%' && mark[1] == 's'))
+        ++mark;
+    if (!*mark) {
+        lstrcpyA(tip, text);
+        return;
+    }
+    // The folder gets whatever room the words leave, which fit with room to
+    // spare: the text and its %s took no more than the tip holds.
+    const int before = int(mark - text), after = lstrlenA(mark + 2);
+    lstrcpynA(tip, text, before + 1);
+    ShortenPath(tip + before, folder, TRAY_TIP_SIZE - before - after, codePage);
+    lstrcatA(tip, mark + 2);
+}
+
 void SetTrayState(TrayState state)
 {
-    if (state == CurrentTrayState)
+    char tip[TRAY_TIP_SIZE];
+    MakeTrayTip(tip, state, WatchedFolder, GetACP());
+    if (state == CurrentTrayState && lstrcmpA(tip, TrayIconData.szTip) == 0)
         return;
     CurrentTrayState = state;
-    // A picture that failed to load leaves the last one in the record, so a
-    // later retry cannot blank the icon.
+    // A picture that failed to load leaves the last one in the record, and
+    // its tip, so that a later retry cannot blank the icon.
     if (!TrayIcons[state])
         return;
     TrayIconData.hIcon = TrayIcons[state];
-    CopyWholeCharacters(TrayIconData.szTip, WatchedFolder, TRAY_TIP_SIZE, GetACP());
+    lstrcpyA(TrayIconData.szTip, tip);
     if (!TrayIconData.cbSize) {
         TrayIconData.cbSize = TRAY_ICON_DATA_SIZE;
         TrayIconData.uID = TRAY_ICON_ID;

@@ -1,5 +1,5 @@
-// The tray icon: its picture shows the watched folder's state, its tip the
-// folder's path.
+// The tray icon: its picture shows the watched folder's state, its tip says
+// it in words, for screen readers and for anyone who hovers.
 #pragma once
 #include <windows.h>
 #include <shellapi.h>
@@ -15,12 +15,12 @@ constexpr UINT TRAY_ICON_ID = 110;
 // not hold; it exists only while the icon is missing.
 constexpr UINT_PTR TRAY_RETRY_TIMER_ID = 130;
 
-// Size of the original NOTIFYICONDATAA, which every shell understands: 88
-// bytes in a 32-bit program.
-constexpr DWORD TRAY_ICON_DATA_SIZE = NOTIFYICONDATAA_V1_SIZE;
-// The tip's room in that layout, its ending zero included: later layouts have
-// more, which the shell does not read from a record of the first size.
-constexpr int TRAY_TIP_SIZE = 64;
+// Size of the second NOTIFYICONDATAA layout, which every shell since
+// Windows 2000 takes: the first one's fields with a longer tip, and the
+// balloon's, which stay empty. 488 bytes in a 32-bit program.
+constexpr DWORD TRAY_ICON_DATA_SIZE = NOTIFYICONDATAA_V2_SIZE;
+// The tip's room in that layout, its ending zero included.
+constexpr int TRAY_TIP_SIZE = 128;
 
 // One icon per state, indexed by TrayState, at the tray's size; null where
 // loading failed.
@@ -45,8 +45,14 @@ void LoadTrayIcons(HINSTANCE instance, UINT dpi);
 // again at the tray's size for `dpi` and gives the tray the current one.
 void RescaleTrayIcons(UINT dpi);
 
-// Shows `state`, adding the icon the first time. A state already shown costs
-// nothing, not even a refresh of the tip. While the icon is missing the state
+// Writes into `tip` (TRAY_TIP_SIZE bytes) what the icon says of `folder` in
+// `state`: the program, the folder and its state, from the string table. A
+// folder too long for the tip is shortened in the middle; the text is cut
+// between two characters of `codePage`.
+void MakeTrayTip(char* tip, TrayState state, const char* folder, UINT codePage);
+
+// Shows `state` with the tip for the watched folder, adding the icon the
+// first time. A state already shown for the same folder costs nothing. While the icon is missing the state
 // is only recorded, and the next try shows it.
 void SetTrayState(TrayState state);
 
