@@ -2,7 +2,12 @@
 
 std::string ZPath(const char* unixPath)
 {
-    std::string path = std::string("Z:") + unixPath;
+    const std::string given = unixPath, root = TARNWICK_SOURCE_ROOT;
+    char copy[MAX_PATH] = "";
+    std::string path = "Z:" + given;
+    if (GetEnvironmentVariableA("TARNWICK_ROOT", copy, sizeof(copy)) &&
+        given.compare(0, root.size(), root) == 0 && given[root.size()] == '/')
+        path = copy + given.substr(root.size());
     for (char& c : path)
         if (c == '/')
             c = '\\';
@@ -13,6 +18,9 @@ TempFolder::TempFolder()
 {
     char base[MAX_PATH], name[MAX_PATH];
     GetTempPathA(sizeof(base), base);
+    // Windows may name it by its short name (C:\Users\RUNNER~1\...), where
+    // the shell and the program give folders their long ones.
+    GetLongPathNameA(base, base, sizeof(base));
     static int serial;
     wsprintfA(name, "%starnwick-%lu-%d-%lu", base, GetCurrentProcessId(), ++serial, GetTickCount());
     CreateDirectoryA(name, nullptr);

@@ -22,7 +22,9 @@ private:
     std::string path;
 };
 
-// The Windows path of a Unix one: Wine maps / to Z:.
+// The Windows path of a Unix one: Wine maps / to Z:. Where TARNWICK_ROOT
+// names a copy of the build machine's source tree (and its build folders),
+// as on Windows, a path inside that tree is taken from the copy instead.
 std::string ZPath(const char* unixPath);
 
 // Removes a file, or a folder and everything below it, whatever their
