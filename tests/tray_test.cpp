@@ -83,13 +83,16 @@ TEST(TipText, NamesTheProgramTheFolderAndItsState)
         {"", Unavailable, 1252, "Tarnwick"},
         {fits, Empty, 1252, "Tarnwick: " + fits + " is empty"},
         {"C:\\Users\\" + std::string(100, 'l') + "\\Scans", Empty, 1252, "Tarnwick: C:\\...\\Scans is empty"},
-        {"C:\\" + std::string(96, 'a') + "\\Ann\\Scans", Empty, 1252, "Tarnwick: C:\\...\\Ann\\Scans is empty"},
-        {"\\\\nas\\scans\\" + std::string(100, 'd') + "\\in", Empty, 1252, "Tarnwick: \\\\nas\\scans\\...\\in is empty"},
+        {"C:\\" + std::string(96, 'a') + "\\Ann\\Scans", Empty, 1252,
+         "Tarnwick: C:\\...\\Ann\\Scans is empty"},
+        {"\\\\nas\\scans\\" + std::string(100, 'd') + "\\in", Empty, 1252,
+         "Tarnwick: \\\\nas\\scans\\...\\in is empty"},
         {"C:\\Users\\Ann\\" + times(40, yo) + "\\\xe5\x8f\x97\xe4\xbf\xa1", Empty, CP_UTF8,
          "Tarnwick: C:\\...\\\xe5\x8f\x97\xe4\xbf\xa1 is empty"}, // 受信
         {"C:\\" + times(60, sjisYo) + "\\in", Empty, 932, "Tarnwick: C:\\...\\in is empty"},
         // The folder's own name alone is too long.
-        {"C:\\a\\" + std::string(200, 'n'), Empty, 1252, "Tarnwick: C:\\...\\" + std::string(101, 'n') + " is empty"},
+        {"C:\\a\\" + std::string(200, 'n'), Empty, 1252,
+         "Tarnwick: C:\\...\\" + std::string(101, 'n') + " is empty"},
         {"C:\\a\\" + times(60, yo), Empty, CP_UTF8, "Tarnwick: C:\\...\\" + times(33, yo) + " is empty"},
         {"C:\\a\\" + times(60, sjisYo), Empty, 932, "Tarnwick: C:\\...\\" + times(50, sjisYo) + " is empty"},
     };
