@@ -6,9 +6,9 @@ Usage: python3 res/mkart.py <art_source_dir> <output_dir>
 Writes into <output_dir> (created if missing):
 
   checking.ico, empty.ico, not_empty.ico, unavailable.ico
-      tray icons, each holding 16x16, 20x20, 24x24 and 32x32 images (the
-      tray sizes at 100, 125, 150 and 200 % display scale), each drawn
-      separately, 16 colours
+      tray icons, each holding 16x16, 20x20, 24x24, 28x28, 32x32, 36x36,
+      40x40 and 48x48 images (the tray sizes at 100, 125, 150, 175, 200,
+      225, 250 and 300 % display scale), each drawn separately, 16 colours
   link.cur
       the hand cursor shown over the web link, 32x32, two colours
   about.bmp
@@ -72,13 +72,15 @@ CURSOR_CHARS = {
     'W': (0, 1),  # white
 }
 
-# One drawing per tray size, so Windows never has to scale a picture at
-# 125 or 150 % display scale.  Largest first, as icon files usually are.
-ICON_SIZES = (32, 24, 20, 16)
+# One drawing per tray size (100, 125, 150, 175, 200, 225, 250 and 300 %
+# display scale), so Windows never has to scale a picture.  Largest first,
+# as icon files usually are.
+ICON_SIZES = (48, 40, 36, 32, 28, 24, 20, 16)
 
 # Each tray icon is a stack of layers; the first is the base picture and
 # the rest are overlays painted over it.  Layer "name" is read from
-# name_32.txt, name_24.txt, name_20.txt and name_16.txt.
+# name_48.txt, name_40.txt, name_36.txt, name_32.txt, name_28.txt,
+# name_24.txt, name_20.txt and name_16.txt.
 ICONS = [
     ('empty.ico', ['sack_empty']),
     ('not_empty.ico', ['sack_full']),

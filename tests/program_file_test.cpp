@@ -349,7 +349,8 @@ TEST(ProgramFile, EachStateIconHasAnImageForEachTraySizeIn16Colours)
             const BYTE* dir = file.data.Resource(RT_GROUP_ICON, id);
             ASSERT_NE(nullptr, dir);
             const WORD count = *reinterpret_cast<const WORD*>(dir + 4);
-            // The tray's sizes at 100, 125, 150 and 200 % display scale.
+            // The tray's sizes at 100, 125, 150, 175, 200, 225, 250 and 300 %
+            // display scale.
             std::vector<int> sizes;
             for (int i = 0; i < count; ++i) {
                 const BYTE* entry = dir + 6 + 14 * i;
@@ -366,7 +367,7 @@ TEST(ProgramFile, EachStateIconHasAnImageForEachTraySizeIn16Colours)
                 EXPECT_EQ(4, image->biBitCount);
             }
             std::sort(sizes.begin(), sizes.end());
-            EXPECT_EQ((std::vector<int>{16, 20, 24, 32}), sizes);
+            EXPECT_EQ((std::vector<int>{16, 20, 24, 28, 32, 36, 40, 48}), sizes);
         }
     });
 }
