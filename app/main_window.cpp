@@ -116,10 +116,7 @@ void HearTaskbarCreated(HWND window)
     // Windows Vista and later keep registered messages from a less
     // privileged shell away from an elevated program unless it lets them in;
     // earlier Windows has no such filter and no such function.
-    using FilterFunction = BOOL(WINAPI*)(HWND, UINT, DWORD, void*);
-    const HMODULE user32 = GetModuleHandleA("user32.dll");
-    const auto allow = reinterpret_cast<FilterFunction>(
-        reinterpret_cast<void*>(GetProcAddress(user32, "ChangeWindowMessageFilterEx")));
+    const auto allow = User32Function<BOOL(WINAPI*)(HWND, UINT, DWORD, void*)>("ChangeWindowMessageFilterEx");
     if (allow && TaskbarCreated)
         allow(window, TaskbarCreated, MSGFLT_ALLOW, nullptr);
 }
@@ -162,8 +159,13 @@ LRESULT CALLBACK MainWindowProc(HWND window, UINT message, WPARAM wParam, LPARAM
         if (OnDeviceChange(wParam, lParam))
             return TRUE;
         break;
+    // The scale of our window's display changed, or the displays did: the
+    // taskbar's may have too.
     case WM_DPICHANGED:
         RescaleTrayIcons(LOWORD(wParam));
+        return 0;
+    case WM_DISPLAYCHANGE:
+        RescaleTrayIcons(WindowDpi(window));
         return 0;
     case WM_QUERYOPEN:
         return 0;

@@ -1,5 +1,7 @@
 #include "app/platform.h"
 
+#include "ui/scale.h"
+
 void PlayAlert(UINT type)
 {
     MessageBeep(type);
@@ -14,4 +16,11 @@ void ShellOpen(HWND owner, const char* verb, const char* file, const char* param
 BOOL NotifyTray(DWORD message, NOTIFYICONDATAA* data)
 {
     return Shell_NotifyIconA(message, data);
+}
+
+UINT TaskbarDpi()
+{
+    const auto forWindow = User32Function<UINT(WINAPI*)(HWND)>("GetDpiForWindow");
+    const HWND taskbar = FindWindowA("Shell_TrayWnd", nullptr);
+    return forWindow && taskbar ? forWindow(taskbar) : 0;
 }

@@ -1,8 +1,8 @@
 // The calls that tests and the benchmark stand in for at link time: the alert
 // sound and the shell launch leave no trace a test could look at, the shell's
 // tray fails in ways (a shell not ready at logon, a time-out) that cannot be
-// brought about on demand, and the benchmark's rescan-only copy refuses the
-// change notification.
+// brought about on demand, nor can a taskbar on a display of another scale,
+// and the benchmark's rescan-only copy refuses the change notification.
 #pragma once
 #include <windows.h>
 #include <shellapi.h>
@@ -16,6 +16,11 @@ void ShellOpen(HWND owner, const char* verb, const char* file, const char* param
 
 // Shell_NotifyIconA(message, data): TRUE when the shell took the request.
 BOOL NotifyTray(DWORD message, NOTIFYICONDATAA* data);
+
+// The DPI of the display the taskbar, and with it the tray, is on:
+// GetDpiForWindow of its window; 0 where there is none, or Windows cannot
+// tell (before Windows 10 1607).
+UINT TaskbarDpi();
 
 // FindFirstChangeNotificationA(folder, FALSE, filter): the new notification,
 // INVALID_HANDLE_VALUE when none could be armed.

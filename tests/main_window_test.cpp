@@ -346,13 +346,42 @@ TEST_F(MainWindowTest, CloseFromOutsideDestroysTheWindowAndQuitsWithZero)
     MainWindow = nullptr;
 }
 
-TEST_F(MainWindowTest, ARestartedTaskbarGetsTheIconBack)
+// The width of the picture the tray is given.
+int ShownIconSize()
+{
+    ICONINFO info = {};
+    BITMAP picture = {};
+    GetIconInfo(TrayIconData.hIcon, &info);
+    GetObjectA(info.hbmColor, sizeof(picture), &picture);
+    DeleteObject(info.hbmColor);
+    DeleteObject(info.hbmMask);
+    return picture.bmWidth;
+}
+
+// A restarted taskbar, perhaps at another scale, and a scale that changes:
+// the icon is drawn for the display the taskbar is on where Windows tells
+// it, else for our window's.
+TEST_F(MainWindowTest, ARestartedTaskbarGetsTheIconBackAtItsScale)
 {
     ASSERT_NE(0u, TrayIconData.cbSize);
     ASSERT_TRUE(Shell_NotifyIconA(NIM_DELETE, &TrayIconData));
+    UINT taskbar = 168;
+    TaskbarDpiSource = [&] { return taskbar; };
     EXPECT_EQ(0, Send(RegisterWindowMessageA("TaskbarCreated"), 0));
     EXPECT_TRUE(Shell_NotifyIconA(NIM_MODIFY, &TrayIconData));
     EXPECT_EQ(TrayIcons[Empty], TrayIconData.hIcon);
+    EXPECT_EQ(28, ShownIconSize());
+
+    const struct {
+        UINT taskbar, window;
+        int size;
+    } changes[] = {{144, 96, 24}, {0, 240, 40}, {0, 288, 48}, {0, 336, 56}, {0, 96, 16}};
+    for (const auto& change : changes) {
+        taskbar = change.taskbar;
+        Send(WM_DPICHANGED, MAKEWPARAM(change.window, change.window));
+        EXPECT_EQ(change.size, ShownIconSize())
+            << "taskbar " << change.taskbar << ", window " << change.window;
+    }
 }
 
 } // namespace

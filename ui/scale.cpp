@@ -1,15 +1,6 @@
 #include "ui/scale.h"
 
-namespace {
-
-// A function of user32 that older Windows lacks; null there.
-template <typename Function> Function User32Function(const char* name)
-{
-    return reinterpret_cast<Function>(
-        reinterpret_cast<void*>(GetProcAddress(GetModuleHandleA("user32.dll"), name)));
-}
-
-} // namespace
+#include "app/platform.h"
 
 UINT WindowDpi(HWND window)
 {
@@ -26,4 +17,10 @@ int SmallIconSize(UINT dpi)
 {
     static const auto forDpi = User32Function<int(WINAPI*)(int, UINT)>("GetSystemMetricsForDpi");
     return forDpi ? forDpi(SM_CXSMICON, dpi) : GetSystemMetrics(SM_CXSMICON);
+}
+
+int TrayIconSize(UINT dpi)
+{
+    const UINT taskbar = TaskbarDpi();
+    return SmallIconSize(taskbar ? taskbar : dpi);
 }

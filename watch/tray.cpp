@@ -21,6 +21,9 @@ namespace {
 constexpr UINT FirstRetryDelay = 1000;
 constexpr UINT LongestRetryDelay = 30000;
 
+// The largest picture each state's icon holds, in pixels.
+constexpr int LargestTrayPicture = 48;
+
 bool ModifyIcon()
 {
     TrayIconData.uFlags = NIF_ICON | NIF_TIP;
@@ -53,17 +56,32 @@ void Settle(bool shown)
     }
 }
 
+// The icon `id` at `size` pixels. Each icon holds a picture drawn for each
+// tray size up to 48 pixels (300 %), and Windows takes the one asked for; a
+// shared icon (LoadIconA) would be the large one, which the tray shrinks.
+// Above that, common controls 6 (Vista and later) scale the nearest picture
+// with care where LoadImageA would merely stretch it.
+HICON LoadTrayIcon(HINSTANCE instance, int id, int size)
+{
+    if (size > LargestTrayPicture) {
+        // Looked up only at such a scale, so that no other loads the library.
+        using ScaleDown = HRESULT(WINAPI*)(HINSTANCE, PCWSTR, int, int, HICON*);
+        static const auto scaleDown = reinterpret_cast<ScaleDown>(
+            reinterpret_cast<void*>(GetProcAddress(LoadLibraryA("comctl32.dll"), "LoadIconWithScaleDown")));
+        HICON icon = nullptr;
+        if (scaleDown && SUCCEEDED(scaleDown(instance, MAKEINTRESOURCEW(id), size, size, &icon)))
+            return icon;
+    }
+    return HICON(LoadImageA(instance, MAKEINTRESOURCEA(id), IMAGE_ICON, size, size, 0));
+}
+
 } // namespace
 
 void LoadTrayIcons(HINSTANCE instance, UINT dpi)
 {
-    // Each icon holds a picture drawn for each tray size; asked for the size,
-    // Windows takes that one. A shared icon (LoadIconA) would be the large
-    // one, which the tray shrinks.
-    const int size = SmallIconSize(dpi);
+    const int size = TrayIconSize(dpi);
     for (int i = 0; i < 4; ++i) {
-        const HICON icon =
-            HICON(LoadImageA(instance, MAKEINTRESOURCEA(IDI_CHECKING + i), IMAGE_ICON, size, size, 0));
+        const HICON icon = LoadTrayIcon(instance, IDI_CHECKING + i, size);
         if (!icon)
             continue;
         if (TrayIcons[i])

@@ -37,12 +37,13 @@ extern bool TrayIconShown;
 extern UINT TrayRetryDelay;
 
 // Loads the four state icons from the program's own resources at the tray's
-// size for `dpi`, each replacing the one held, and destroying it, only once
-// loaded. The record takes the current state's new icon.
+// size (TrayIconSize, with `dpi` where the taskbar's is not known), each
+// replacing the one held, and destroying it, only once loaded. The record
+// takes the current state's new icon.
 void LoadTrayIcons(HINSTANCE instance, UINT dpi);
 
-// For a display whose scale changed, or a restarted shell: loads the icons
-// again at the tray's size for `dpi` and gives the tray the current one.
+// For a display whose scale may have changed, or a restarted shell: loads
+// the icons again as LoadTrayIcons does and gives the tray the current one.
 void RescaleTrayIcons(UINT dpi);
 
 // Writes into `tip` (TRAY_TIP_SIZE bytes) what the icon says of `folder` in

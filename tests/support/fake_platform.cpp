@@ -7,6 +7,7 @@ std::vector<ShellCall> ShellCalls;
 std::vector<TrayCall> TrayCalls;
 std::function<BOOL(DWORD, NOTIFYICONDATAA*)> TrayShell;
 std::function<HANDLE(const char*, DWORD)> ChangeNotifier;
+std::function<UINT()> TaskbarDpiSource;
 
 void PlayAlert(UINT type)
 {
@@ -33,6 +34,14 @@ HANDLE ArmChangeNotification(const char* folder, DWORD filter)
                           : FindFirstChangeNotificationA(folder, FALSE, filter);
 }
 
+UINT TaskbarDpi()
+{
+    if (TaskbarDpiSource)
+        return TaskbarDpiSource();
+    const HWND taskbar = FindWindowA("Shell_TrayWnd", nullptr);
+    return taskbar ? GetDpiForWindow(taskbar) : 0;
+}
+
 void ResetFakePlatform()
 {
     AlertCalls.clear();
@@ -40,4 +49,5 @@ void ResetFakePlatform()
     TrayCalls.clear();
     TrayShell = nullptr;
     ChangeNotifier = nullptr;
+    TaskbarDpiSource = nullptr;
 }

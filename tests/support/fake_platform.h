@@ -1,7 +1,7 @@
 // Stands in for the alert sound and the shell launch, which leave no trace a
-// test could look at, and records each call instead. The tray and the change
-// notification go to the real calls unless a test puts a function of its own
-// in front of them.
+// test could look at, and records each call instead. The tray, the change
+// notification and the taskbar's DPI go to the real calls unless a test puts
+// a function of its own in front of them.
 #pragma once
 #include <windows.h>
 #include <shellapi.h>
@@ -29,9 +29,11 @@ extern std::vector<UINT> AlertCalls;
 extern std::vector<ShellCall> ShellCalls;
 extern std::vector<TrayCall> TrayCalls;
 
-// Empty: the real Shell_NotifyIconA and FindFirstChangeNotificationA.
+// Empty: the real Shell_NotifyIconA, FindFirstChangeNotificationA and
+// taskbar's DPI.
 extern std::function<BOOL(DWORD, NOTIFYICONDATAA*)> TrayShell;
 extern std::function<HANDLE(const char*, DWORD)> ChangeNotifier;
+extern std::function<UINT()> TaskbarDpiSource;
 
 // Puts the real calls back and forgets every recorded call.
 void ResetFakePlatform();
