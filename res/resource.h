@@ -49,3 +49,6 @@
 #define IDC_ABOUT_LINK 906
 #define IDC_ABOUT_PICTURE 907
 #define IDB_ABOUT 907
+// The portrait's box in dialog units, which it fills at 100 % display scale.
+#define ABOUT_PICTURE_WIDTH 85
+#define ABOUT_PICTURE_HEIGHT 89

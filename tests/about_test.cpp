@@ -242,9 +242,9 @@ TEST_F(AboutTest, ThePointingHandShowsOnlyOverTheLinkText)
 }
 
 // At the display's scale the box looks as at 100 %, scaled: the portrait
-// grows with the scale and stays clear of the texts, no text is cut, and the
-// link, drawn in dark blue, lies in its hot spot. tests/at_dpi.sh runs it at
-// 144 DPI.
+// grows with the dialog and stays clear of the texts, no text is cut, and the
+// link, drawn in dark blue in the dialog's font, lies in its hot spot.
+// tests/at_dpi.sh runs it at 144 DPI.
 TEST_F(AboutTest, LooksAlikeAtEveryDisplayScale)
 {
     const int dpi = ScreenDpi();
@@ -254,11 +254,23 @@ TEST_F(AboutTest, LooksAlikeAtEveryDisplayScale)
     GetObjectA(original, sizeof(drawn), &drawn);
     DeleteObject(original);
     ShowAndVisit([&](HWND dialog) {
+        // The portrait fills its box of dialog units as far as its shape
+        // lets it, as drawn where that is its own size; the link is in the
+        // dialog's font, underlined.
         BITMAP shown = {};
         GetObjectA(HGDIOBJ(SendDlgItemMessageA(dialog, IDC_ABOUT_PICTURE, STM_GETIMAGE, IMAGE_BITMAP, 0)),
                    sizeof(shown), &shown);
-        EXPECT_NEAR(MulDiv(drawn.bmWidth, dpi, 96), shown.bmWidth, 1);
-        EXPECT_NEAR(MulDiv(drawn.bmHeight, dpi, 96), shown.bmHeight, 1);
+        RECT box = {0, 0, ABOUT_PICTURE_WIDTH, ABOUT_PICTURE_HEIGHT};
+        MapDialogRect(dialog, &box);
+        EXPECT_TRUE(shown.bmWidth <= box.right + 1 && shown.bmHeight <= box.bottom + 1);
+        EXPECT_TRUE(shown.bmWidth >= box.right - 1 || shown.bmHeight >= box.bottom - 1);
+        EXPECT_NEAR(double(drawn.bmWidth) / drawn.bmHeight, double(shown.bmWidth) / shown.bmHeight, 0.01);
+        EXPECT_TRUE(dpi != 96 || (shown.bmWidth == drawn.bmWidth && shown.bmHeight == drawn.bmHeight));
+        LOGFONTA link = {}, text = {};
+        GetObjectA(LinkFont, sizeof(link), &link);
+        GetObjectA(HGDIOBJ(SendMessageA(dialog, WM_GETFONT, 0, 0)), sizeof(text), &text);
+        EXPECT_TRUE(link.lfUnderline && text.lfHeight == link.lfHeight &&
+                    !lstrcmpA(text.lfFaceName, link.lfFaceName));
         RECT picture, texts;
         GetWindowRect(GetDlgItem(dialog, IDC_ABOUT_PICTURE), &picture);
         GetWindowRect(GetDlgItem(dialog, IDC_ABOUT_VERSION), &texts);
@@ -306,27 +318,34 @@ TEST_F(AboutTest, LooksAlikeAtEveryDisplayScale)
     });
 }
 
-TEST_F(AboutTest, EachOpeningMakesOneFontAndDeletesIt)
+// Each opening, and each move to a display of another scale, makes the link
+// font and the portrait anew and deletes the ones before.
+TEST_F(AboutTest, EachOpeningAndEachNewScaleMakeTheFontAndPortraitAnew)
 {
-    std::vector<HFONT> fonts;
+    std::vector<HGDIOBJ> made;
     for (int i = 0; i < 25; ++i) {
         ShowAndVisit([&](HWND dialog) {
-            fonts.push_back(LinkFont);
+            const auto picture = [dialog] {
+                return HGDIOBJ(SendDlgItemMessageA(dialog, IDC_ABOUT_PICTURE, STM_GETIMAGE, IMAGE_BITMAP, 0));
+            };
+            made.insert(made.end(), {LinkFont, picture()});
+            RECT frame;
+            GetWindowRect(dialog, &frame);
+            SendMessageA(dialog, WM_DPICHANGED, MAKEWPARAM(ScreenDpi(), ScreenDpi()), LPARAM(&frame));
+            MSG message;
+            while (PeekMessageA(&message, dialog, 0, 0, PM_REMOVE))
+                DispatchMessageA(&message);
+            EXPECT_NE(made[made.size() - 2], LinkFont) << "not laid out anew";
+            EXPECT_NE(made.back(), picture()) << "not laid out anew";
+            made.insert(made.end(), {LinkFont, picture()});
             Close(dialog);
         });
     }
-    ASSERT_EQ(25u, fonts.size());
-    for (HFONT font : fonts) {
-        EXPECT_NE(nullptr, font);
-        EXPECT_EQ(0u, GetObjectType(font)); // deleted
+    ASSERT_EQ(100u, made.size());
+    for (HGDIOBJ object : made) {
+        EXPECT_NE(nullptr, object);
+        EXPECT_EQ(0u, GetObjectType(object)); // deleted
     }
-    LOGFONTA made = {};
-    HFONT font = CreateLinkFont(Owner);
-    GetObjectA(font, sizeof(made), &made);
-    EXPECT_TRUE(made.lfUnderline);
-    EXPECT_GT(made.lfHeight, 0);
-    EXPECT_STREQ("MS Sans Serif", made.lfFaceName);
-    DeleteObject(font);
 }
 
 } // namespace

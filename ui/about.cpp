@@ -1,8 +1,9 @@
 #include "ui/about.h"
 
+#include <cstdlib>
+
 #include "app/platform.h"
 #include "resource.h"
-#include "ui/scale.h"
 
 int AboutOpen;
 HWND LinkControl;
@@ -15,6 +16,9 @@ const char LinkAddress[] = "http://www.orrel.example/tarnwick/";
 namespace {
 
 const COLORREF LinkColour = RGB(0, 0, 192);
+
+// Posted to the dialog to lay out anew what depends on its scale.
+constexpr UINT WM_RELAYOUT = WM_APP;
 
 HINSTANCE InstanceOf(HWND window)
 {
@@ -32,56 +36,84 @@ void CloseAbout(HWND dialog)
     EndDialog(dialog, 0);
 }
 
-// The portrait is drawn for 96 DPI. At another scale the dialog grows with
-// its font, and the picture is stretched along (halftone, which keeps the
-// dithered greys even) so that it keeps its place beside the texts.
-void ScalePortrait(HWND dialog)
+// A copy of `picture` (`drawn` its size) stretched to `width` by `height`,
+// with halftone, which keeps the dithered greys even; null when none can be
+// made.
+HBITMAP Stretch(HWND dialog, HBITMAP picture, const BITMAP& drawn, int width, int height)
 {
-    const HWND control = GetDlgItem(dialog, IDC_ABOUT_PICTURE);
-    const auto drawn = HGDIOBJ(SendMessageA(control, STM_GETIMAGE, IMAGE_BITMAP, 0));
-    BITMAP original;
-    const int dpi = int(WindowDpi(dialog));
-    if (dpi == 96 || !drawn || !GetObjectA(drawn, sizeof(original), &original))
-        return;
     BITMAPINFO info = {};
     info.bmiHeader.biSize = sizeof(info.bmiHeader);
-    info.bmiHeader.biWidth = MulDiv(original.bmWidth, dpi, 96);
-    info.bmiHeader.biHeight = MulDiv(original.bmHeight, dpi, 96);
+    info.bmiHeader.biWidth = width;
+    info.bmiHeader.biHeight = height;
     info.bmiHeader.biPlanes = 1;
     info.bmiHeader.biBitCount = 24; // not 32: a 32-bit picture would be taken for one with alpha
     void* bits = nullptr;
     HDC screen = GetDC(dialog);
-    HBITMAP scaled = CreateDIBSection(screen, &info, DIB_RGB_COLORS, &bits, nullptr, 0);
+    HBITMAP stretched = CreateDIBSection(screen, &info, DIB_RGB_COLORS, &bits, nullptr, 0);
     HDC from = CreateCompatibleDC(screen), to = CreateCompatibleDC(screen);
     ReleaseDC(dialog, screen);
-    if (scaled && from && to) {
-        const HGDIOBJ oldFrom = SelectObject(from, drawn), oldTo = SelectObject(to, scaled);
+    if (stretched && from && to) {
+        const HGDIOBJ oldFrom = SelectObject(from, picture), oldTo = SelectObject(to, stretched);
         SetStretchBltMode(to, HALFTONE);
         SetBrushOrgEx(to, 0, 0, nullptr);
-        StretchBlt(to, 0, 0, info.bmiHeader.biWidth, info.bmiHeader.biHeight, from, 0, 0, original.bmWidth,
-                   original.bmHeight, SRCCOPY);
+        StretchBlt(to, 0, 0, width, height, from, 0, 0, drawn.bmWidth, drawn.bmHeight, SRCCOPY);
         SelectObject(from, oldFrom);
         SelectObject(to, oldTo);
-        // The control hands back the picture it held, ours to free.
-        if (const auto old = HGDIOBJ(SendMessageA(control, STM_SETIMAGE, IMAGE_BITMAP, LPARAM(scaled))))
-            DeleteObject(old);
-    } else if (scaled) {
-        DeleteObject(scaled);
+    } else if (stretched) {
+        DeleteObject(stretched);
+        stretched = nullptr;
     }
     DeleteDC(from);
     DeleteDC(to);
+    return stretched;
 }
 
-void OnInitDialog(HWND dialog)
+// The portrait is drawn for 100 % display scale, where it fills its box of
+// the dialog. At another scale the dialog's units are larger, and the
+// picture is stretched as far as its box allows with its shape kept, so
+// that it keeps its place beside the texts in any font. A pixel either way
+// is the rounding of the units, and not worth a blur.
+void ScalePortrait(HWND dialog)
 {
-    AboutOpen = 1;
-    LinkCursor = LoadCursorA(InstanceOf(dialog), MAKEINTRESOURCEA(IDR_LINK_CURSOR));
-    LinkControl = GetDlgItem(dialog, IDC_ABOUT_LINK);
-    LinkFont = CreateLinkFont(dialog);
-    SetDlgItemTextA(dialog, IDC_ABOUT_VERSION, "Tarnwick " TARNWICK_VERSION);
-    SetDlgItemTextA(dialog, IDC_ABOUT_NOTICE, "Copyright 2026 Orrel Software");
-    SetDlgItemTextA(dialog, IDC_ABOUT_AUTHOR, "Written by Ada Merrow");
-    SetWindowTextA(LinkControl, LinkAddress);
+    // From the picture as drawn, not from one stretched for another scale.
+    HBITMAP shown =
+        HBITMAP(LoadImageA(InstanceOf(dialog), MAKEINTRESOURCEA(IDB_ABOUT), IMAGE_BITMAP, 0, 0, 0));
+    BITMAP drawn;
+    if (!shown)
+        return;
+    if (!GetObjectA(shown, sizeof(drawn), &drawn)) {
+        DeleteObject(shown);
+        return;
+    }
+    RECT box = {0, 0, ABOUT_PICTURE_WIDTH, ABOUT_PICTURE_HEIGHT};
+    MapDialogRect(dialog, &box);
+    int width = box.right, height = box.bottom;
+    if (width * drawn.bmHeight > height * drawn.bmWidth)
+        width = MulDiv(drawn.bmWidth, height, drawn.bmHeight);
+    else
+        height = MulDiv(drawn.bmHeight, width, drawn.bmWidth);
+    if (std::abs(width - drawn.bmWidth) > 1 || std::abs(height - drawn.bmHeight) > 1) {
+        if (const HBITMAP stretched = Stretch(dialog, shown, drawn, width, height)) {
+            DeleteObject(shown);
+            shown = stretched;
+        }
+    }
+    // The control hands back the picture it held, ours to free.
+    if (const auto old = HGDIOBJ(
+            SendDlgItemMessageA(dialog, IDC_ABOUT_PICTURE, STM_SETIMAGE, IMAGE_BITMAP, LPARAM(shown))))
+        DeleteObject(old);
+}
+
+// What depends on the dialog's scale: the link's font and its hot spot, and
+// the portrait. Done when it opens, and again when it is moved to a display
+// of another scale.
+void LayOut(HWND dialog)
+{
+    if (const HFONT font = CreateLinkFont(dialog)) {
+        if (LinkFont)
+            DeleteObject(LinkFont);
+        LinkFont = font;
+    }
     ScalePortrait(dialog);
 
     // The hot spot spans the control's height and the text's width, measured
@@ -96,6 +128,19 @@ void OnInitDialog(HWND dialog)
     SelectObject(dc, oldFont);
     ReleaseDC(LinkControl, dc);
     LinkHotSpot.right = LinkHotSpot.left + extent.cx;
+    InvalidateRect(LinkControl, nullptr, TRUE);
+}
+
+void OnInitDialog(HWND dialog)
+{
+    AboutOpen = 1;
+    LinkCursor = LoadCursorA(InstanceOf(dialog), MAKEINTRESOURCEA(IDR_LINK_CURSOR));
+    LinkControl = GetDlgItem(dialog, IDC_ABOUT_LINK);
+    SetDlgItemTextA(dialog, IDC_ABOUT_VERSION, "Tarnwick " TARNWICK_VERSION);
+    SetDlgItemTextA(dialog, IDC_ABOUT_NOTICE, "Copyright 2026 Orrel Software");
+    SetDlgItemTextA(dialog, IDC_ABOUT_AUTHOR, "Written by Ada Merrow");
+    SetWindowTextA(LinkControl, LinkAddress);
+    LayOut(dialog);
 }
 
 bool OverLink(POINT point)
@@ -127,19 +172,13 @@ void ShowAbout(HWND owner)
     }
 }
 
-HFONT CreateLinkFont(HWND window)
+HFONT CreateLinkFont(HWND dialog)
 {
-    // Nothing is selected into the window's DC, so these are the metrics of
-    // the system font.
-    TEXTMETRICA metrics = {};
-    HDC dc = GetDC(window);
-    GetTextMetricsA(dc, &metrics);
-    ReleaseDC(window, dc);
-
     LOGFONTA font = {};
-    font.lfHeight = metrics.tmAscent;
+    const auto dialogFont = HGDIOBJ(SendMessageA(dialog, WM_GETFONT, 0, 0));
+    if (!dialogFont || !GetObjectA(dialogFont, sizeof(font), &font))
+        GetObjectA(GetStockObject(DEFAULT_GUI_FONT), sizeof(font), &font);
     font.lfUnderline = 1;
-    lstrcpyA(font.lfFaceName, "MS Sans Serif");
     return CreateFontIndirectA(&font);
 }
 
@@ -148,6 +187,14 @@ INT_PTR CALLBACK AboutDialogProc(HWND dialog, UINT message, WPARAM wParam, LPARA
     switch (message) {
     case WM_INITDIALOG:
         OnInitDialog(dialog);
+        return TRUE;
+    case WM_DPICHANGED:
+        // Windows scales the dialog, its font and its controls once this
+        // returns; what depends on them follows after.
+        PostMessageA(dialog, WM_RELAYOUT, 0, 0);
+        return FALSE;
+    case WM_RELAYOUT:
+        LayOut(dialog);
         return TRUE;
     case WM_SETCURSOR: {
         if (!LinkControl || !LinkCursor)

@@ -20,6 +20,6 @@ void ShowAbout(HWND owner);
 
 INT_PTR CALLBACK AboutDialogProc(HWND dialog, UINT message, WPARAM wParam, LPARAM lParam);
 
-// An underlined font as tall as the ascent of the window's default font; the
-// caller owns it.
-HFONT CreateLinkFont(HWND window);
+// The dialog's own font, underlined, so that the link matches the other texts
+// at any scale; the caller owns it.
+HFONT CreateLinkFont(HWND dialog);
