@@ -107,7 +107,10 @@ TrayPicture ReadTrayPicture()
         return TrayPicture::Checking;
     if (yellow == 0)
         return TrayPicture::None;
-    return yellow < 58 ? TrayPicture::Empty : TrayPicture::NotEmpty;
+    // At every size the empty sack's yellow covers an eighth of the picture
+    // or so, the full one's over a third.
+    const int size = MulDiv(16, ExpectedDpi(), 96);
+    return yellow * 100 < 23 * size * size ? TrayPicture::Empty : TrayPicture::NotEmpty;
 }
 
 TrayPicture WaitForTrayPicture(TrayPicture picture, DWORD timeout)
