@@ -43,8 +43,9 @@ void MakeSearchPattern(const char* folder, char* pattern);
 // Lists the folder and shows Empty, NotEmpty or Unavailable (Checking first
 // when showChecking is non-zero), sounds the alert when the folder has turned
 // non-empty, and replaces the change notification on the folder; the one
-// above it is kept while it still serves. A scan that is overtaken while it waits on the shell (by another scan,
-// or by letting go of the folder) leaves the rest to what overtook it.
+// above it is kept while it still serves. A scan that is overtaken while it
+// waits on the shell (by another scan, or by letting go of the folder) leaves
+// the rest to what overtook it.
 void ScanFolder(int showChecking);
 
 // ScanFolder(1) with every notification armed afresh, as after sleep: one
