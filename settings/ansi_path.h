@@ -14,9 +14,9 @@ bool AnsiPathOf(const WCHAR* path, char* ansi, int size);
 void CopyWholeCharacters(char* out, const char* text, int size, UINT codePage);
 
 // Copies `path`, a folder as WatchedFolder holds one, into `out` (`size`
-// bytes, its ending zero included), whole where it fits. Where it does not, the middle gives way to "...", as
-// Explorer shortens paths: the root (a drive, or a share's \\server\share)
-// stays, and as many whole names at the end as fit, the folder's own name at
-// least. A name too long even so is cut between two characters of
-// `codePage`.
+// bytes, its ending zero included), whole where it fits. Where it does not,
+// the middle gives way to "...", as Explorer shortens paths: the root (a
+// drive, or a share's \\server\share) stays, and as many whole names at the
+// end as fit, the folder's own name at least. A name too long even so is cut
+// between two characters of `codePage`.
 void ShortenPath(char* out, const char* path, int size, UINT codePage);

@@ -37,8 +37,8 @@ bool CutToParent(char* path, int root)
 }
 
 // The folder the last walk up started from, the folder above it that the
-// walk found and watches (empty when there was none), and whether the last
-// scan listed the folder.
+// walk found and watches (what ParentWatch is armed on), and whether the
+// last scan listed the folder.
 char WalkedFrom[sizeof(WatchedFolder)];
 char WatchedAbove[sizeof(WatchedFolder)];
 bool Listed;
@@ -89,7 +89,6 @@ void WatchAbove()
             }
         }
     }
-    WatchedAbove[0] = 0;
     ParentWatch.Close();
 }
 

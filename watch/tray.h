@@ -53,8 +53,8 @@ void RescaleTrayIcons(UINT dpi);
 void MakeTrayTip(char* tip, TrayState state, const char* folder, UINT codePage);
 
 // Shows `state` with the tip for the watched folder, adding the icon the
-// first time. A state already shown for the same folder costs nothing. While the icon is missing the state
-// is only recorded, and the next try shows it.
+// first time. A state already shown for the same folder costs nothing. While
+// the icon is missing the state is only recorded, and the next try shows it.
 void SetTrayState(TrayState state);
 
 // One try at showing the icon as it stands, for the retry timer and for a
