@@ -6,7 +6,7 @@
 #include "ui/tray_menu.h"
 #include "watch/scan.h"
 
-char WatchedFolder[1028];
+char WatchedFolder[FolderPathSize];
 int BuzzerMode = 1;
 int RescanDelay = 0;
 int ShowHidden = 1;

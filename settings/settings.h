@@ -3,7 +3,9 @@
 #pragma once
 #include <windows.h>
 
-extern char WatchedFolder[1028];
+#include "paths/paths.h"
+
+extern char WatchedFolder[FolderPathSize];
 extern int BuzzerMode;     // 0 quiet, 1 speaker, 2 wave; others sound like 1
 extern int RescanDelay;    // index into RescanDelayTable
 extern int ShowHidden;     // hidden entries count

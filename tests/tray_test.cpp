@@ -2,7 +2,7 @@
 #include <gtest/gtest.h>
 
 #include "app/main_loop.h"
-#include "settings/ansi_path.h"
+#include "paths/paths.h"
 #include "settings/settings.h"
 #include "tests/support/fake_platform.h"
 #include "tests/support/program_state.h"

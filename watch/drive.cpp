@@ -57,7 +57,7 @@ bool DeviceRegistration::Register(HWND window, const char* folder)
     // when it is deleted. The registration outlives the handle, which is
     // closed at once, so nothing but the change notification stays open on
     // the volume.
-    char root[sizeof(WatchedFolder)];
+    char root[FolderPathSize];
     if (!GetVolumePathNameA(folder, root, sizeof(root)))
         return false;
     const HANDLE volume =

@@ -3,6 +3,8 @@
 #pragma once
 #include <windows.h>
 
+#include "paths/paths.h"
+
 // The main window's registration for the device events of the volume that
 // holds one folder.
 class DeviceRegistration {
@@ -27,7 +29,7 @@ public:
 
 private:
     HDEVNOTIFY registration = nullptr;
-    char served[1028] = "";
+    char served[FolderPathSize] = "";
 };
 
 extern DeviceRegistration DriveRegistration;

@@ -1,6 +1,7 @@
 #include "watch/scan.h"
 
 #include "app/platform.h"
+#include "paths/paths.h"
 #include "settings/settings.h"
 #include "watch/drive.h"
 #include "watch/tray.h"
@@ -39,8 +40,8 @@ bool CutToParent(char* path, int root)
 // The folder the last walk up started from, the folder above it that the
 // walk found and watches (what ParentWatch is armed on), and whether the
 // last scan listed the folder.
-char WalkedFrom[sizeof(WatchedFolder)];
-char WatchedAbove[sizeof(WatchedFolder)];
+char WalkedFrom[FolderPathSize];
+char WatchedAbove[FolderPathSize];
 bool Listed;
 // The kind of drive the folder's letter named when it was last there;
 // DRIVE_UNKNOWN for a UNC path, or before it was ever seen.
@@ -80,7 +81,7 @@ void WatchAbove()
     NoteDrive();
     lstrcpyA(WalkedFrom, WatchedFolder);
     lstrcpyA(WatchedAbove, WatchedFolder);
-    char root[sizeof(WatchedFolder)];
+    char root[FolderPathSize];
     if (GetVolumePathNameA(WatchedFolder, root, sizeof(root)) && lstrlenA(root) <= lstrlenA(WatchedAbove)) {
         while (CutToParent(WatchedAbove, lstrlenA(root))) {
             if (IsFolder(WatchedAbove)) {
@@ -186,12 +187,6 @@ void SoundAlert()
 }
 
 } // namespace
-
-bool IsFolder(const char* path)
-{
-    const DWORD attributes = GetFileAttributesA(path);
-    return attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_DIRECTORY);
-}
 
 bool IsCountedEntry(DWORD attributes, const WCHAR* name)
 {

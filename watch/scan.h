@@ -28,9 +28,6 @@ extern bool LookAgainSoon;
 // GetTickCount() when the last scan ended.
 extern DWORD LastScanEnd;
 
-// Whether `path` names an existing folder.
-bool IsFolder(const char* path);
-
 // Whether an entry with these attributes and this name counts under the
 // current ShowHidden and ShowSubfolders settings. Names beginning with a dot,
 // and entries both hidden and system, never count.

@@ -3,7 +3,7 @@
 #include "app/main_loop.h"
 #include "app/platform.h"
 #include "resource.h"
-#include "settings/ansi_path.h"
+#include "paths/paths.h"
 #include "settings/settings.h"
 #include "ui/res_string.h"
 #include "ui/scale.h"
