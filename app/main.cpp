@@ -31,16 +31,18 @@ int WINAPI WinMain(HINSTANCE instance, HINSTANCE, LPSTR, int)
     SetShowHidden(ShowHidden);
     SetPermanent(Permanent);
 
-    // Only the directory bit is tested: a path that does not exist right now
-    // (a removed drive, say) stays the watched folder and shows Unavailable.
-    while (!WatchedFolder[0] || !(GetFileAttributesA(WatchedFolder) & FILE_ATTRIBUTE_DIRECTORY)) {
+    // The setters' scans have looked at the folder, on the helper thread:
+    // only a path that names something else, a file say, asks for another.
+    // One that does not exist right now (a removed drive, a share whose
+    // server is away) stays the watched folder and shows Unavailable.
+    while (!WatchedFolder[0] || PathIsAFile) {
         if (!ChooseFolder()) {
             Shutdown();
             return 0;
         }
     }
 
-    ScanFolder(1);
+    ScanFolder(CheckingAtOnce);
     const int exitCode = RunMainLoop();
     Shutdown();
     return exitCode;

@@ -16,6 +16,10 @@ namespace {
 constexpr DWORD WakeMask = QS_KEY | QS_MOUSEMOVE | QS_MOUSEBUTTON | QS_POSTMESSAGE | QS_TIMER | QS_PAINT |
                            QS_SENDMESSAGE | QS_HOTKEY;
 
+// How long the end waits for the notifications to close: on a share that
+// may wait for its server, and Exit must end the program all the same.
+constexpr DWORD ClosingWait = 500;
+
 } // namespace
 
 bool CreateMainWindow(HINSTANCE instance)
@@ -68,8 +72,12 @@ int RunMainLoop()
         // scan: a busy parent must not put off the rescan.
         if (result < count && changes[result] == ParentWatch)
             LookAbove();
-        else if (result < count || result == WAIT_TIMEOUT)
-            ScanFolder(1);
+        else if (result < count)
+            ScanFolder(CheckingAtOnce);
+        else if (result == WAIT_TIMEOUT)
+            // The rescan the user chose shows Checking; a look made sooner
+            // only because nothing else would tell does not.
+            ScanFolder(ScanTimeout() == RescanTimeout() ? CheckingAtOnce : CheckingNever);
         while (PeekMessageA(&message, nullptr, 0, 0, PM_REMOVE)) {
             if (message.message == WM_QUIT) {
                 quit = true;
@@ -84,8 +92,8 @@ int RunMainLoop()
 
 void Shutdown()
 {
-    DriveRegistration.Unregister();
-    ChangeHandle.Close();
-    ParentWatch.Close();
+    // The icon first: nothing before it may wait.
     NotifyTray(NIM_DELETE, &TrayIconData);
+    DriveRegistration.Unregister();
+    CloseWatches(ClosingWait);
 }

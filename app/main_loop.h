@@ -15,5 +15,6 @@ bool CreateMainWindow(HINSTANCE instance);
 // wParam; WM_QUIT itself is never dispatched.
 int RunMainLoop();
 
-// Closes the change notification and removes the tray icon.
+// Removes the tray icon, then lets go of the drive and closes the change
+// notifications, waiting half a second at most for a server to answer.
 void Shutdown();

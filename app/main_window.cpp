@@ -98,7 +98,7 @@ LRESULT OnTrayIcon(HWND window, WPARAM wParam, LPARAM lParam)
             return 0;
         case WM_LBUTTONDBLCLK:
             KillTimer(MainWindow, CLICK_TIMER_ID);
-            ScanFolder(0);
+            ScanFolder(CheckingIfSlow);
             OpenWatchedFolder();
             return 0;
         case WM_RBUTTONUP:
@@ -121,8 +121,31 @@ void HearTaskbarCreated(HWND window)
         allow(window, TaskbarCreated, MSGFLT_ALLOW, nullptr);
 }
 
+namespace {
+
+// Opens the folder `path`, which it then frees.
+DWORD WINAPI OpenFolder(void* path)
+{
+    ShellOpen(nullptr, "open", static_cast<const char*>(path), nullptr, nullptr, SW_SHOWNORMAL);
+    HeapFree(GetProcessHeap(), 0, path);
+    return 0;
+}
+
+} // namespace
+
 void OpenWatchedFolder()
 {
+    // On a thread of its own, with a stack the shell's extensions may need:
+    // the shell looks at the path before it opens it, which for a share
+    // waits on its server. Where no thread can be had, from here.
+    if (void* path = HeapAlloc(GetProcessHeap(), 0, sizeof(WatchedFolder))) {
+        lstrcpyA(static_cast<char*>(path), WatchedFolder);
+        if (const HANDLE opener = CreateThread(nullptr, 0, OpenFolder, path, 0, nullptr)) {
+            CloseHandle(opener);
+            return;
+        }
+        HeapFree(GetProcessHeap(), 0, path);
+    }
     ShellOpen(nullptr, "open", WatchedFolder, nullptr, nullptr, SW_SHOWNORMAL);
 }
 
@@ -142,7 +165,7 @@ LRESULT CALLBACK MainWindowProc(HWND window, UINT message, WPARAM wParam, LPARAM
     case WM_TIMER:
         if (wParam == CLICK_TIMER_ID) {
             KillTimer(MainWindow, CLICK_TIMER_ID);
-            ScanFolder(1);
+            ScanFolder(CheckingAtOnce);
         } else if (wParam == TRAY_RETRY_TIMER_ID) {
             RetryTrayIcon();
         }

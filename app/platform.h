@@ -1,8 +1,9 @@
 // The calls that tests and the benchmark stand in for at link time: the alert
 // sound and the shell launch leave no trace a test could look at, the shell's
 // tray fails in ways (a shell not ready at logon, a time-out) that cannot be
-// brought about on demand, nor can a taskbar on a display of another scale,
-// and the benchmark's rescan-only copy refuses the change notification.
+// brought about on demand, nor can a taskbar on a display of another scale
+// or a server that is slow to list a folder, and the benchmark's rescan-only
+// copy refuses the change notification.
 #pragma once
 #include <windows.h>
 #include <shellapi.h>
@@ -25,3 +26,7 @@ UINT TaskbarDpi();
 // FindFirstChangeNotificationA(folder, FALSE, filter): the new notification,
 // INVALID_HANDLE_VALUE when none could be armed.
 HANDLE ArmChangeNotification(const char* folder, DWORD filter);
+
+// FindFirstFileW(pattern, entry): the listing with its first entry, or
+// INVALID_HANDLE_VALUE with the error set.
+HANDLE OpenListing(const WCHAR* pattern, WIN32_FIND_DATAW* entry);

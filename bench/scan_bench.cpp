@@ -54,7 +54,7 @@ int ListAll(const char* folder, int* counted, WCHAR* lastName)
         if (lstrcmpW(entry.cFileName, L".") == 0 || lstrcmpW(entry.cFileName, L"..") == 0)
             continue;
         ++entries;
-        if (IsCountedEntry(entry.dwFileAttributes, entry.cFileName))
+        if (IsCountedEntry(entry.dwFileAttributes, entry.cFileName, ShowHidden, ShowSubfolders))
             ++seen;
         if (lastName)
             lstrcpyW(lastName, entry.cFileName);
@@ -75,9 +75,9 @@ bool FirstCounted(const char* folder)
     HANDLE listing = FindFirstFileW(pattern, &entry);
     if (listing == INVALID_HANDLE_VALUE)
         return false;
-    bool found = IsCountedEntry(entry.dwFileAttributes, entry.cFileName);
+    bool found = IsCountedEntry(entry.dwFileAttributes, entry.cFileName, ShowHidden, ShowSubfolders);
     while (!found && FindNextFileW(listing, &entry))
-        found = IsCountedEntry(entry.dwFileAttributes, entry.cFileName);
+        found = IsCountedEntry(entry.dwFileAttributes, entry.cFileName, ShowHidden, ShowSubfolders);
     FindClose(listing);
     return found;
 }

@@ -10,6 +10,7 @@
 #include "settings/regkey.h"
 #include "settings/settings.h"
 #include "ui/tray_menu.h"
+#include "watch/helper.h"
 #include "watch/scan.h"
 
 namespace {
@@ -17,6 +18,25 @@ namespace {
 const char UnnamedFolderText[] =
     "This folder's name uses characters that Windows cannot give Tarnwick, and the folder has no short "
     "name either. Rename the folder, or choose another.";
+
+// The chosen folder, named for the ANSI calls on the helper thread: its short
+// name is looked up on its volume, which for a share waits on its server.
+struct Naming : HelperWork {
+    WCHAR path[MAX_PATH];
+    char ansi[FolderPathSize];
+    bool named;
+};
+
+void RunNaming(HelperWork* work)
+{
+    Naming& naming = *static_cast<Naming*>(work);
+    naming.named = AnsiPathOf(naming.path, naming.ansi, sizeof(naming.ansi));
+}
+
+void FreeNaming(HelperWork* work)
+{
+    HeapFree(GetProcessHeap(), 0, work);
+}
 
 } // namespace
 
@@ -35,9 +55,6 @@ bool ChooseFolder()
         lstrcpyA(title, "Tarnwick");
         lstrcatA(title, ": choose a folder to watch");
         char displayName[MAX_PATH];
-        // A path of MAX_PATH characters takes up to three times as many bytes
-        // in UTF-8.
-        char path[sizeof(WatchedFolder)];
 
         BROWSEINFOA browse = {};
         browse.hwndOwner = MainWindow;
@@ -46,27 +63,36 @@ bool ChooseFolder()
         browse.lpszTitle = title;
         browse.ulFlags = BIF_RETURNONLYFSDIRS;
 
-        for (;;) {
+        auto* naming = static_cast<Naming*>(HeapAlloc(GetProcessHeap(), 0, sizeof(Naming)));
+        while (naming) {
             LPITEMIDLIST item = SHBrowseForFolderA(&browse);
             if (!item)
                 break;
-            WCHAR widePath[MAX_PATH];
-            const bool hasPath = SHGetPathFromIDListW(item, widePath);
-            const bool named = hasPath && AnsiPathOf(widePath, path, sizeof(path));
+            const bool hasPath = SHGetPathFromIDListW(item, naming->path);
             allocator->Free(item);
-            if (named) {
-                lstrcpyA(WatchedFolder, path);
+            if (!hasPath)
+                break;
+            naming->run = RunNaming;
+            naming->drop = FreeNaming;
+            // Given up, the program ends, and the helper frees the naming.
+            if (!AwaitHelper(naming)) {
+                naming = nullptr;
+                break;
+            }
+            if (naming->named) {
+                lstrcpyA(WatchedFolder, naming->ansi);
                 RegKey key(HKEY_CURRENT_USER, SettingsKeyPath);
                 key.Exchange(REG_SZ, FolderValueName, WatchedFolder, true);
-                ScanFolder(0);
+                ScanFolder(CheckingIfSlow);
                 chosen = true;
-            }
-            if (named || !hasPath)
                 break;
+            }
             // A folder the program cannot name is no choice: say why, and
             // ask again.
             MessageBoxA(MainWindow, UnnamedFolderText, "Tarnwick", MB_ICONEXCLAMATION | MB_OK);
         }
+        if (naming)
+            HeapFree(GetProcessHeap(), 0, naming);
         if (SUCCEEDED(com))
             CoUninitialize();
         allocator->Release();

@@ -124,7 +124,7 @@ void SetRescanDelay(int index)
     RescanDelay = index;
     WriteNumber(RescanValueName, index);
     RescanMenu.CheckItem(IDM_RESCAN_DISABLED + index);
-    ScanFolder(0);
+    ScanFolder(CheckingIfSlow);
 }
 
 void SetBuzzer(int mode)
@@ -141,7 +141,7 @@ void SetShowHidden(int on)
     ShowHidden = on;
     WriteNumber(ShowHiddenValueName, on);
     ShowFlag(IDM_HIDDEN, on);
-    ScanFolder(0);
+    ScanFolder(CheckingIfSlow);
 }
 
 void SetShowSubfolders(int on)
@@ -149,7 +149,7 @@ void SetShowSubfolders(int on)
     ShowSubfolders = on;
     WriteNumber(ShowSubfoldersValueName, on);
     ShowFlag(IDM_SUBFOLDERS, on);
-    ScanFolder(0);
+    ScanFolder(CheckingIfSlow);
 }
 
 void RemoveSettings()

@@ -170,10 +170,22 @@ TEST_F(MainLoopTest, WithTheRescanDelayDisabledAQuietLoopNeverWakes)
     EXPECT_EQ(0, IdleWakeUps(task)) << "the loop woke with the folder missing";
 }
 
+// How long another thread waits for the window to answer a sent message.
+DWORD WINAPI TimeAnAnswer(void* took)
+{
+    const DWORD start = GetTickCount();
+    DWORD_PTR result;
+    SendMessageTimeoutA(MainWindow, WM_NULL, 0, 0, SMTO_NORMAL, 10000, &result);
+    *static_cast<DWORD*>(took) = GetTickCount() - start;
+    return 0;
+}
+
 // A file that lands just as a scan arms its watch. Armed before the listing,
 // the listing sees the file or the notification fires; armed after it, the
-// file would fall between the two and the icon show Empty for good.
-TEST_F(MainLoopTest, AFileThatLandsWhileTheScanRunsIsSeen)
+// file would fall between the two and the icon show Empty for good. And a
+// listing that a slow server holds for 3 s: meanwhile the window answers,
+// and a click asks for exactly one more look, made once the held one ends.
+TEST_F(MainLoopTest, AFileThatLandsOrAClickThatComesWhileTheScanRunsIsSeen)
 {
     RescanDelay = 0;
     ScanFolder(1);
@@ -194,6 +206,42 @@ TEST_F(MainLoopTest, AFileThatLandsWhileTheScanRunsIsSeen)
                                Quit();
                            }}}));
     EXPECT_EQ(NotEmpty, shown);
+
+    // Held from a look nobody asked for, which shows no Checking.
+    DeleteFileA((folder.Path() + "\\landed-during-the-scan.txt").c_str());
+    ScanFolder(1);
+    std::vector<DWORD> listed; // when each listing began
+    Lister = [&](const WCHAR* pattern, WIN32_FIND_DATAW* entry) {
+        listed.push_back(GetTickCount());
+        if (listed.size() == 1)
+            Sleep(3000);
+        return FindFirstFileW(pattern, entry);
+    };
+    TrayCalls.clear();
+    DWORD answered = INFINITE, clicked = 0;
+    HANDLE asking = nullptr;
+    EXPECT_EQ(0, RunWith({{50, [] { ScanFolder(CheckingNever); }},
+                          {300, [&] { asking = CreateThread(nullptr, 0, TimeAnAnswer, &answered, 0, nullptr); }},
+                          {600,
+                           [&] {
+                               clicked = GetTickCount();
+                               SendMessageA(MainWindow, WM_TRAYICON, TRAY_ICON_ID, WM_LBUTTONDOWN);
+                           }},
+                          {3800, Quit}}));
+    ASSERT_NE(nullptr, asking);
+    WaitForSingleObject(asking, 10000);
+    CloseHandle(asking);
+    EXPECT_LT(answered, 200u) << "the window did not answer while the listing waited";
+    ASSERT_EQ(2u, listed.size()) << "not one look more for the click";
+    EXPECT_GE(listed[1] - listed[0], 2900u) << "the click's look ran beside the held one";
+    // Checking as the click's timer ran out, the held look's Empty, then the
+    // click's own look: Checking again, and Empty.
+    ASSERT_EQ(4u, TrayCalls.size());
+    EXPECT_EQ(TrayIcons[Checking], TrayCalls[0].icon);
+    EXPECT_LT(TrayCalls[0].at - clicked, GetDoubleClickTime() + 200);
+    EXPECT_EQ(TrayIcons[Empty], TrayCalls[1].icon);
+    EXPECT_GE(TrayCalls[1].at, listed[1] - 100);
+    EXPECT_EQ(Empty, CurrentTrayState);
 }
 
 TEST_F(MainLoopTest, AMissingFolderIsFoundAgainAtTheNextTimeOutOfANewlyChosenDelay)

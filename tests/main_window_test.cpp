@@ -145,7 +145,7 @@ TEST_F(MainWindowTest, ADoubleClickOpensTheFolderAndRescansWithoutChecking)
     EXPECT_EQ(NotEmpty, CurrentTrayState); // rescanned at once
     EXPECT_FALSE(CheckingShown()) << "Checking was shown";
     Click(WM_LBUTTONUP);
-    ASSERT_EQ(1u, ShellCalls.size());
+    ASSERT_TRUE(WaitForShellCall());
     EXPECT_EQ(nullptr, ShellCalls[0].owner);
     EXPECT_EQ("open", ShellCalls[0].verb);
     EXPECT_EQ(other.Path(), ShellCalls[0].file);
@@ -270,7 +270,7 @@ TEST_F(MainWindowTest, OnlyWholeMenuCommandsAreRecognised)
 TEST_F(MainWindowTest, OpenNowOpensTheWatchedFolder)
 {
     EXPECT_EQ(0, Command(IDM_OPEN));
-    ASSERT_EQ(1u, ShellCalls.size());
+    ASSERT_TRUE(WaitForShellCall());
     EXPECT_EQ(folder.Path(), ShellCalls[0].file);
     EXPECT_EQ("open", ShellCalls[0].verb);
 }

@@ -5,10 +5,16 @@
 #include <windows.h>
 #include <dbt.h>
 
+#include <algorithm>
+#include <list>
+#include <tuple>
+#include <utility>
+
 #include "settings/settings.h"
 #include "tests/support/fake_platform.h"
 #include "tests/support/files.h"
 #include "tests/support/program_state.h"
+#include "tests/support/ui.h"
 #include "watch/drive.h"
 #include "watch/scan.h"
 #include "watch/tray.h"
@@ -60,10 +66,8 @@ TEST(CountedEntry, FollowsTheHiddenAndSubfolderSettingsAndSkipsDotNames)
         {1, 1, own, "desktop.ini", false},    {1, 1, own | folder, "$RECYCLE.BIN", false},
     };
     for (const auto& c : cases) {
-        ShowHidden = c.showHidden;
-        ShowSubfolders = c.showSubfolders;
         const std::wstring name(c.name, c.name + lstrlenA(c.name));
-        EXPECT_EQ(c.counted, IsCountedEntry(c.attributes, name.c_str()))
+        EXPECT_EQ(c.counted, IsCountedEntry(c.attributes, name.c_str(), c.showHidden, c.showSubfolders))
             << c.name << " attributes " << c.attributes << " hidden " << c.showHidden << " sub "
             << c.showSubfolders;
     }
@@ -193,6 +197,42 @@ TEST_F(ScanTest, DriveEventsConcernTheWatchedFoldersDriveAlone)
         EXPECT_TRUE(AlertCalls.empty());
         EXPECT_EQ(INFINITE, ScanTimeout()) << "the folder let go is looked at every 10 s";
     }
+    // Asked to let go while the listing waits on the drive: answered at once,
+    // and what the late listing armed is closed, its result dropped.
+    TrayShell = nullptr;
+    const HANDLE release = CreateEventA(nullptr, TRUE, FALSE, nullptr);
+    Lister = [&](const WCHAR* pattern, WIN32_FIND_DATAW* entry) {
+        WaitForSingleObject(release, 5000);
+        return FindFirstFileW(pattern, entry);
+    };
+    std::list<std::pair<HANDLE, SameObject>> armed; // each watch the look armed
+    ChangeNotifier = [&](const char* watched, DWORD filter) {
+        const HANDLE notification = FindFirstChangeNotificationA(watched, FALSE, filter);
+        armed.emplace_back(std::piecewise_construct, std::make_tuple(notification), std::make_tuple(notification));
+        return notification;
+    };
+    DWORD answered = INFINITE, started = GetTickCount();
+    ModalVisit letGo("letting go while the listing waits", [&] {
+        const DWORD asked = GetTickCount();
+        tell(DBT_DEVICEQUERYREMOVE, stick);
+        answered = GetTickCount() - asked;
+        return true;
+    });
+    ScanFolder(1);
+    EXPECT_LT(GetTickCount() - started, 1000u) << "the scan waited for the listing";
+    EXPECT_LT(answered, 100u);
+    ASSERT_FALSE(armed.empty());
+    SetEvent(release);
+    const auto open = [&] {
+        return std::any_of(armed.begin(), armed.end(), [](const auto& a) { return a.second.NamedBy(a.first); });
+    };
+    for (DWORD waited = 0; open() && waited < 3000; waited += 20)
+        Sleep(20);
+    EXPECT_FALSE(open()) << "the late listing left a watch on the drive";
+    EXPECT_FALSE(ChangeHandle.Armed() || ParentWatch.Armed());
+    EXPECT_EQ(Unavailable, CurrentTrayState);
+    EXPECT_TRUE(AlertCalls.empty());
+    CloseHandle(release);
     EXPECT_TRUE(RemoveTree("r:\\gone"));
 
     // Another folder, listed but not watched: the drive's events concern it no longer.

@@ -15,3 +15,10 @@ void ChangeNotification::Close()
         FindCloseChangeNotification(handle);
     handle = nullptr;
 }
+
+void ChangeNotification::Take(ChangeNotification& other)
+{
+    Close();
+    handle = other.handle;
+    other.handle = nullptr;
+}

@@ -15,6 +15,9 @@ public:
     bool Arm(const char* folder, DWORD filter);
     // Closes the notification, if one is held; null is held afterwards.
     void Close();
+    // Takes whatever `other` holds, which holds null afterwards; closes the
+    // notification held first.
+    void Take(ChangeNotification& other);
 
     // Whether a notification is held that can be waited on.
     bool Armed() const { return handle && handle != INVALID_HANDLE_VALUE; }

@@ -4,7 +4,6 @@
 
 #include <cstddef>
 
-#include "app/main_loop.h"
 #include "settings/settings.h"
 #include "watch/scan.h"
 
@@ -82,20 +81,25 @@ void DeviceRegistration::Unregister()
     served[0] = 0;
 }
 
-void KeepDriveRegistration()
+void DeviceRegistration::Take(DeviceRegistration& other)
 {
-    if (!DriveRegistration.Serves(WatchedFolder))
-        DriveRegistration.Register(MainWindow, WatchedFolder);
+    Unregister();
+    registration = other.registration;
+    lstrcpyA(served, other.served);
+    other.registration = nullptr;
+    other.served[0] = 0;
 }
 
 bool OnDeviceChange(WPARAM event, LPARAM data)
 {
     switch (event) {
     case DBT_DEVICEARRIVAL:
-        // A registration made before the volume arrived cannot be for it.
+        // A registration made before the volume arrived cannot be for it,
+        // nor can one that a look waited for meanwhile makes.
         if (HoldsWatchedFolder(data)) {
+            OvertakeLook();
             DriveRegistration.Unregister();
-            ScanFolder(1);
+            ScanFolder(CheckingAtOnce);
         }
         return true;
     case DBT_DEVICEQUERYREMOVE:
@@ -105,8 +109,9 @@ bool OnDeviceChange(WPARAM event, LPARAM data)
         return true;
     case DBT_DEVICEQUERYREMOVEFAILED:
         if (IsOurs(data)) {
+            OvertakeLook();
             DriveRegistration.Unregister();
-            ScanFolder(1);
+            ScanFolder(CheckingAtOnce);
         }
         return true;
     case DBT_DEVICEREMOVEPENDING:

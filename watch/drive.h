@@ -21,6 +21,9 @@ public:
     bool Register(HWND window, const char* folder);
     // Drops the registration; no folder is served afterwards.
     void Unregister();
+    // Takes the registration `other` holds, and the folder it serves, after
+    // dropping its own; `other` serves none afterwards.
+    void Take(DeviceRegistration& other);
 
     bool Serves(const char* folder) const { return served[0] && lstrcmpA(served, folder) == 0; }
     bool Is(HDEVNOTIFY other) const { return registration && other == registration; }
@@ -32,11 +35,9 @@ private:
     char served[FolderPathSize] = "";
 };
 
+// The registration for the watched folder's drive, made by the scan once per
+// folder, and again after a removal was called off or a drive arrived.
 extern DeviceRegistration DriveRegistration;
-
-// Registers for the watched folder's drive unless that is done already: once
-// per folder, and again after a removal was called off or a drive arrived.
-void KeepDriveRegistration();
 
 // Acts on a WM_DEVICECHANGE event for the watched folder's drive: on a
 // query to remove it, closes everything the program holds there and shows

@@ -415,18 +415,12 @@ TEST_F(EndToEnd, AStickIsLetGoWhenWindowsAsksWatchedAgainWhenTheRemovalIsCalledO
     folder.AddFolder("scans");
     ASSERT_TRUE(MapDrive('m', UnixPath(folder.Path())));
     StoreFolder("M:\\scans");
-    WriteString("Software\\Wine\\Debug", "RelayInclude", "user32.RegisterDeviceNotificationA");
-    SetEnvironmentVariableA("WINEDEBUG", "-all,+relay");
-    ASSERT_TRUE(program.Open());
-    SetEnvironmentVariableA("WINEDEBUG", nullptr);
-    DeleteValue("Software\\Wine\\Debug", "RelayInclude");
-    const std::string exe = ProgramFile(), call = "Ret  user32.RegisterDeviceNotificationA() retval=";
-    const std::string trace = UnixProcessDirectory(exe.substr(exe.find_last_of('\\') + 1)) + "\\fd\\2";
+    const char registering[] = "user32.RegisterDeviceNotificationA";
+    ASSERT_TRUE(OpenTraced(program, registering));
     const auto made = [&] { // the registrations so far, oldest first
-        const std::string text = ReadWhole(trace);
         std::vector<HDEVNOTIFY> found;
-        for (size_t at = text.find(call); at != std::string::npos; at = text.find(call, at + 1))
-            found.push_back(HDEVNOTIFY(std::strtoull(text.c_str() + at + call.size(), nullptr, 16)));
+        for (ULONG_PTR registration : TracedReturns(registering))
+            found.push_back(HDEVNOTIFY(registration));
         return found;
     };
     const auto send = [&](WPARAM event, HDEVNOTIFY registration) {
@@ -467,6 +461,41 @@ TEST_F(EndToEnd, AStickIsLetGoWhenWindowsAsksWatchedAgainWhenTheRemovalIsCalledO
     EXPECT_LT(0, serverHolds());
     EXPECT_EQ(0u, program.Exit());
     MapDrive('m', "");
+}
+
+// A server that stops answering holds a listing for a minute: Exit and
+// Shift+Exit end the program at once all the same, the icon removed, the
+// settings kept or removed as asked.
+TEST_F(EndToEnd, ExitWhileAListingWaitsEndsAtOnceWithoutTheIcon)
+{
+    StoreFolder(folder.Path());
+    for (const bool shift : {false, true}) {
+        SCOPED_TRACE(shift ? "Shift+Exit" : "Exit");
+        RunningProgram held;
+        ASSERT_TRUE(held.Open(ZPath(TARNWICK_HELD_EXE)));
+        EXPECT_STREQ("Empty", Describe(WaitForTrayPicture(TrayPicture::Empty)));
+        const HANDLE holding = CreateEventA(nullptr, TRUE, FALSE, "Tarnwick: listing held");
+        PostTrayMouse(held.window, WM_LBUTTONDOWN);
+        EXPECT_STREQ("Checking", Describe(WaitForTrayPicture(TrayPicture::Checking)));
+        EXPECT_TRUE(Responds(held.window, 1000));
+        DWORD asked = GetTickCount();
+        if (shift) {
+            ShiftHeld down(GetWindowThreadProcessId(held.window, nullptr));
+            PostMessageA(held.window, WM_COMMAND, IDM_EXIT, 0);
+            const HWND question = held.WaitForDialog(2000);
+            ASSERT_NE(nullptr, question);
+            asked = GetTickCount();
+            PostMessageA(question, WM_COMMAND, IDYES, 0);
+        } else {
+            PostMessageA(held.window, WM_COMMAND, IDM_EXIT, 0);
+        }
+        EXPECT_EQ(0u, held.WaitForExit(1000));
+        EXPECT_LT(GetTickCount() - asked, 1000u);
+        EXPECT_STREQ("no icon", Describe(WaitForTrayPicture(TrayPicture::None, 2000)));
+        EXPECT_EQ(!shift, KeyExists(SettingsKey));
+        SetEvent(holding);
+        CloseHandle(holding);
+    }
 }
 
 // A folder whose name the test prefix's code page (1252) cannot spell is

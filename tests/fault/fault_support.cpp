@@ -316,3 +316,24 @@ TrayPicture Truth(const std::string& folder, bool hidden, bool subfolders)
     FindClose(listing);
     return found ? TrayPicture::NotEmpty : TrayPicture::Empty;
 }
+
+bool OpenTraced(RunningProgram& program, const char* call, const std::string& file)
+{
+    WriteString("Software\\Wine\\Debug", "RelayInclude", call);
+    SetEnvironmentVariableA("WINEDEBUG", "-all,+relay");
+    const bool opened = program.Open(file);
+    SetEnvironmentVariableA("WINEDEBUG", nullptr);
+    DeleteValue("Software\\Wine\\Debug", "RelayInclude");
+    return opened;
+}
+
+std::vector<ULONG_PTR> TracedReturns(const char* call, const std::string& file)
+{
+    const std::string returned = "Ret  " + std::string(call) + "() retval=";
+    const std::string text =
+        ReadWhole(UnixProcessDirectory(file.substr(file.find_last_of('\\') + 1)) + "\\fd\\2");
+    std::vector<ULONG_PTR> found;
+    for (size_t at = text.find(returned); at != std::string::npos; at = text.find(returned, at + 1))
+        found.push_back(ULONG_PTR(std::strtoull(text.c_str() + at + returned.size(), nullptr, 16)));
+    return found;
+}

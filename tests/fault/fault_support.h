@@ -4,6 +4,7 @@
 #include <windows.h>
 
 #include <string>
+#include <vector>
 
 #include "tests/support/files.h"
 #include "tests/support/program.h"
@@ -40,6 +41,13 @@ std::string UnixPath(const std::string& windowsPath);
 // Maps drive `letter` of the prefix to the Unix folder `unixFolder`, or
 // unmaps it when that is empty: a stick plugged in or pulled out.
 bool MapDrive(char letter, const std::string& unixFolder);
+
+// Starts `program` from `file` with Wine's relay trace of `call`
+// ("dll.Function"), which goes to the stderr it shares with this test.
+bool OpenTraced(RunningProgram& program, const char* call, const std::string& file = ProgramFile());
+// What the traced call of the running program `file` returned each time so
+// far, oldest first.
+std::vector<ULONG_PTR> TracedReturns(const char* call, const std::string& file = ProgramFile());
 
 // The picture the documented rules give for `folder` under these settings,
 // listing it the way the program does.

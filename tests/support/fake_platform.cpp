@@ -7,7 +7,15 @@ std::vector<ShellCall> ShellCalls;
 std::vector<TrayCall> TrayCalls;
 std::function<BOOL(DWORD, NOTIFYICONDATAA*)> TrayShell;
 std::function<HANDLE(const char*, DWORD)> ChangeNotifier;
+std::function<HANDLE(const WCHAR*, WIN32_FIND_DATAW*)> Lister;
 std::function<UINT()> TaskbarDpiSource;
+
+namespace {
+
+// Set at each shell call: the folder opens from a thread of its own.
+const HANDLE ShellCalled = CreateEventA(nullptr, FALSE, FALSE, nullptr);
+
+} // namespace
 
 void PlayAlert(UINT type)
 {
@@ -19,6 +27,12 @@ void ShellOpen(HWND owner, const char* verb, const char* file, const char* param
 {
     ShellCalls.push_back({owner, verb ? verb : "", file ? file : "", parameters ? parameters : "",
                           directory ? directory : "", parameters == nullptr, directory == nullptr, show});
+    SetEvent(ShellCalled);
+}
+
+bool WaitForShellCall(DWORD timeout)
+{
+    return WaitForSingleObject(ShellCalled, timeout) == WAIT_OBJECT_0;
 }
 
 BOOL NotifyTray(DWORD message, NOTIFYICONDATAA* data)
@@ -34,6 +48,11 @@ HANDLE ArmChangeNotification(const char* folder, DWORD filter)
                           : FindFirstChangeNotificationA(folder, FALSE, filter);
 }
 
+HANDLE OpenListing(const WCHAR* pattern, WIN32_FIND_DATAW* entry)
+{
+    return Lister ? Lister(pattern, entry) : FindFirstFileW(pattern, entry);
+}
+
 UINT TaskbarDpi()
 {
     if (TaskbarDpiSource)
@@ -46,8 +65,10 @@ void ResetFakePlatform()
 {
     AlertCalls.clear();
     ShellCalls.clear();
+    ResetEvent(ShellCalled);
     TrayCalls.clear();
     TrayShell = nullptr;
     ChangeNotifier = nullptr;
+    Lister = nullptr;
     TaskbarDpiSource = nullptr;
 }

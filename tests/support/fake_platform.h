@@ -29,11 +29,17 @@ extern std::vector<UINT> AlertCalls;
 extern std::vector<ShellCall> ShellCalls;
 extern std::vector<TrayCall> TrayCalls;
 
-// Empty: the real Shell_NotifyIconA, FindFirstChangeNotificationA and
-// taskbar's DPI.
+// Empty: the real Shell_NotifyIconA, FindFirstChangeNotificationA,
+// FindFirstFileW and taskbar's DPI. The notifier and the lister are called on
+// the program's helper thread.
 extern std::function<BOOL(DWORD, NOTIFYICONDATAA*)> TrayShell;
 extern std::function<HANDLE(const char*, DWORD)> ChangeNotifier;
+extern std::function<HANDLE(const WCHAR*, WIN32_FIND_DATAW*)> Lister;
 extern std::function<UINT()> TaskbarDpiSource;
+
+// The folder opens on a thread of its own: waits for a shell call since the
+// last reset or wait, after which ShellCalls holds it; false on time-out.
+bool WaitForShellCall(DWORD timeout = 2000);
 
 // Puts the real calls back and forgets every recorded call.
 void ResetFakePlatform();

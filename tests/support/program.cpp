@@ -37,11 +37,11 @@ bool RunningProgram::Start(const std::string& file, bool quoted)
                           &startup, &process);
 }
 
-bool RunningProgram::Open()
+bool RunningProgram::Open(const std::string& file)
 {
     // A window that answers is not enough: start-up answers sent messages
     // while the tray takes its icon, and goes on storing settings after.
-    if (!Start() || !WaitUntilIdle())
+    if (!Start(file) || !WaitUntilIdle())
         return false;
     window = WaitForWindow();
     return window && Responds(window);

@@ -21,10 +21,10 @@ public:
     // Starts the program file `file` by `commandLine` with `folder` current,
     // all wide, as a console or Explorer may.
     bool Start(const std::wstring& file, std::wstring commandLine, const std::wstring& folder);
-    // Starts it and waits for its window and for it to wait for input, which
-    // it may first do before start-up is over: WaitForLoop is the sure sign
-    // that it runs its loop. Sets `window`.
-    bool Open();
+    // Starts `file` and waits for its window and for it to wait for input,
+    // which it may first do before start-up is over: WaitForLoop is the sure
+    // sign that it runs its loop. Sets `window`.
+    bool Open(const std::string& file = ProgramFile());
     // Its hidden main window, once it exists; null on time-out.
     HWND WaitForWindow(DWORD timeout = 10000) const;
     // Waits until start-up is over and the program waits for input.
@@ -67,10 +67,11 @@ long VoluntarySwitches(const std::string& taskDirectory);
 
 // The mouse on the tray icon, as the shell reports it.
 void PostTrayMouse(HWND window, UINT mouseMessage);
-// Clicks the icon once and returns when the rescan the click asks for is
-// over. The press is sent, so it is handled when the call returns; the
-// program scans once its double-click timer has run out, and being a single
-// thread, answers the next message only after that scan.
+// Clicks the icon once and returns when the rescan the click asks for has
+// had time to end. The press is sent, so it is handled when the call returns;
+// the program scans once its double-click timer has run out, and a scan of a
+// folder at hand takes milliseconds. True once the window answers, which it
+// does while a scan waits too.
 bool ClickIcon(HWND window);
 // Removes the program's icon from the tray, as a restarted shell loses it.
 void DropIcon(HWND window);
