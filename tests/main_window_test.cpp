@@ -233,6 +233,14 @@ TEST_F(MainWindowTest, OptionCommandsSetTheirSettings)
     EXPECT_EQ(RawNumber(0), Stored(SettingsKey, "Rescan"));
     EXPECT_TRUE(IsChecked(RescanMenu.Handle(), IDM_RESCAN_DISABLED));
     EXPECT_TRUE(IsChecked(BuzzerMenu.Handle(), IDM_BUZZER_SPEAKER));
+    // Posted one after another, each command meets the quick look of the one
+    // before: none of them flashes Checking.
+    TrayCalls.clear();
+    for (WPARAM id : {IDM_RESCAN_DISABLED, IDM_HIDDEN, IDM_HIDDEN})
+        PostMessageA(MainWindow, WM_COMMAND, id, 0);
+    PumpMessages(300);
+    EXPECT_FALSE(CheckingShown());
+    EXPECT_EQ(1, ShowHidden);
 }
 
 TEST_F(MainWindowTest, TogglesTurnAnyNonZeroValueOffAndThenOn)

@@ -287,6 +287,10 @@ bool Looking;
 bool AskedAgain;
 int AskedChecking = CheckingNever;
 bool WalkAgain;
+// Whether the look waited for has taken long enough to show Checking for,
+// and whether whoever asked for it, or asked since, is to be shown Checking.
+bool LookIsSlow;
+bool LookShowsChecking;
 
 // A look ready to be handed the folder: the one kept, or a new one; null
 // when no memory is left.
@@ -343,7 +347,9 @@ void TakeBack(Look* look)
 
 void ShowSlowLook()
 {
-    SetTrayState(Checking);
+    LookIsSlow = true;
+    if (LookShowsChecking)
+        SetTrayState(Checking);
 }
 
 void SoundAlert()
@@ -365,8 +371,11 @@ void ScanOnce(int showChecking, bool aboveOnly)
     if (!look)
         return;
     Waiting = look;
-    const bool ran = AwaitHelper(look, SlowLook, showChecking == CheckingIfSlow ? ShowSlowLook : nullptr);
+    LookIsSlow = false;
+    LookShowsChecking = showChecking != CheckingNever;
+    const bool ran = AwaitHelper(look, SlowLook, ShowSlowLook);
     Waiting = nullptr;
+    LookIsSlow = false;
     // Given up, the look is the helper's, which closes what it armed.
     if (!ran)
         return;
@@ -401,9 +410,14 @@ void AskAgain(int showChecking)
     AskedAgain = true;
     if (showChecking == CheckingAtOnce || (showChecking == CheckingIfSlow && AskedChecking == CheckingNever))
         AskedChecking = showChecking;
-    // A look is under way already, and slow enough for this ask to reach us
-    // meanwhile: whoever asked is shown at once that it looks.
-    if (Waiting && showChecking != CheckingNever)
+    if (showChecking == CheckingNever)
+        return;
+    // Whoever asked sees that the program looks: at once where the look under
+    // way has proved slow, else once it does, or when the look asked for
+    // begins a moment later. Commands given one after another meet a quick
+    // look, and must not flash the icon.
+    LookShowsChecking = true;
+    if (LookIsSlow)
         SetTrayState(Checking);
 }
 
