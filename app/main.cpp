@@ -27,6 +27,7 @@ int WINAPI WinMain(HINSTANCE instance, HINSTANCE, LPSTR, int)
 
     SetRescanDelay(RescanDelay);
     SetBuzzer(BuzzerMode);
+    SetShowNotification(ShowNotification);
     SetShowSubfolders(ShowSubfolders);
     SetShowHidden(ShowHidden);
     SetPermanent(Permanent);

@@ -69,6 +69,9 @@ LRESULT OnCommand(HWND window, WPARAM wParam, LPARAM lParam)
     case IDM_SUBFOLDERS:
         SetShowSubfolders(ShowSubfolders ? 0 : 1);
         return 0;
+    case IDM_NOTIFY:
+        SetShowNotification(ShowNotification ? 0 : 1);
+        return 0;
     case IDM_CANCEL:
         return 0;
     case IDM_BUZZER_QUIET:
@@ -89,7 +92,8 @@ LRESULT OnCommand(HWND window, WPARAM wParam, LPARAM lParam)
 LRESULT OnTrayIcon(HWND window, WPARAM wParam, LPARAM lParam)
 {
     if (wParam == TRAY_ICON_ID) {
-        switch (lParam) {
+        // The event is the low word, whatever version the shell speaks.
+        switch (LOWORD(lParam)) {
         case WM_LBUTTONDOWN:
             // A double click counts up to the double-click time after the
             // first press; the extra 10 ms let its message arrive before the
@@ -103,6 +107,9 @@ LRESULT OnTrayIcon(HWND window, WPARAM wParam, LPARAM lParam)
             return 0;
         case WM_RBUTTONUP:
             ShowTrayMenu();
+            return 0;
+        case NIN_BALLOONUSERCLICK:
+            OpenWatchedFolder();
             return 0;
         }
     }

@@ -20,6 +20,27 @@ int RootLength(const char* path, UINT codePage)
 
 } // namespace
 
+bool Spell(const WCHAR* text, char* ansi, int size)
+{
+    // UTF-8 spells every character but a lone surrogate, and Windows refuses
+    // the best-fit flag and the lost-character report for it.
+    if (GetACP() == CP_UTF8)
+        return WideCharToMultiByte(CP_UTF8, WC_ERR_INVALID_CHARS, text, -1, ansi, size, nullptr, nullptr) !=
+               0;
+    BOOL lost = FALSE;
+    return WideCharToMultiByte(CP_ACP, WC_NO_BEST_FIT_CHARS, text, -1, ansi, size, nullptr, &lost) && !lost;
+}
+
+const char* OwnName(const char* path, UINT codePage)
+{
+    // Stepped by characters, since a backslash byte may end a double-byte one.
+    const char* name = path;
+    for (const char* c = path; *c; c = NextCharacter(c, codePage))
+        if (*c == '\\' && c[1])
+            name = c + 1;
+    return name;
+}
+
 bool IsFolder(const char* path)
 {
     const DWORD attributes = GetFileAttributesA(path);

@@ -13,6 +13,15 @@ constexpr int FolderPathSize = 1028;
 // for a share waits on its server.
 bool IsFolder(const char* path);
 
+// Converts `text` into the ANSI code page, `size` bytes at most, without a
+// character lost or replaced by a look-alike; false where the code page
+// cannot spell it all, or it does not fit.
+bool Spell(const WCHAR* text, char* ansi, int size);
+
+// The folder's own name: what follows the last backslash of `path`, or the
+// whole of a root ("C:\") that has no name of its own.
+const char* OwnName(const char* path, UINT codePage);
+
 // The character after the one at `c` in code page `codePage`. CharNextExA
 // steps the double-byte characters of a code page, but not UTF-8's
 // sequences, which are told by their continuation bytes.

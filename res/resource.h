@@ -11,6 +11,7 @@
 #define IDM_PERMANENT 109
 #define IDM_HIDDEN 110
 #define IDM_SUBFOLDERS 111
+#define IDM_NOTIFY 112
 #define IDM_CANCEL 150
 #define IDM_BUZZER_QUIET 200
 #define IDM_BUZZER_SPEAKER 201
@@ -31,6 +32,10 @@
 #define IDS_TIP_NOT_EMPTY 122
 #define IDS_TIP_UNAVAILABLE 123
 #define IDS_TIP_NO_FOLDER 124
+// The notification's text when something lands: with %s where the name of
+// the first entry found goes, and for a name the code page cannot spell.
+#define IDS_NOTICE_WAITING 125
+#define IDS_NOTICE_SOMETHING 126
 
 // Icons, one per tray state, in state order.
 #define IDI_CHECKING 101

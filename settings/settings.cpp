@@ -12,6 +12,7 @@ int RescanDelay = 0;
 int ShowHidden = 1;
 int ShowSubfolders = 1;
 int Permanent = 1;
+int ShowNotification = 1;
 
 static_assert(sizeof(WatchedFolder) <= sizeof(RegKey::data), "a folder path must fit the value buffer");
 
@@ -31,6 +32,8 @@ const char RescanValueName[] = "Rescan";
 // Misspelt since the first version; stored settings are found by this name.
 const char ShowHiddenValueName[] = "See hiddeen files";
 const char ShowSubfoldersValueName[] = "See subfolders";
+// Missing for everyone who used an earlier version, and then on.
+const char NotifyValueName[] = "Notify";
 
 int ReadNumber(RegKey& key, const char* name, int fallback)
 {
@@ -45,12 +48,12 @@ void WriteNumber(const char* name, int value)
     key.Exchange(REG_DWORD, name, &value, true);
 }
 
-void ShowFlag(UINT id, int on)
+void ShowFlag(PopupMenu& menu, UINT id, int on)
 {
     if (on)
-        TrayMenu.CheckItem(id);
+        menu.CheckItem(id);
     else
-        TrayMenu.UncheckItem(id);
+        menu.UncheckItem(id);
 }
 
 // A folder whose name the code page cannot spell reads as question marks,
@@ -97,6 +100,7 @@ void LoadSettings()
     RescanDelay = ReadNumber(key, RescanValueName, RescanDelay);
     ShowHidden = ReadNumber(key, ShowHiddenValueName, ShowHidden);
     ShowSubfolders = ReadNumber(key, ShowSubfoldersValueName, ShowSubfolders);
+    ShowNotification = ReadNumber(key, NotifyValueName, ShowNotification);
 }
 
 void SetPermanent(int on)
@@ -140,7 +144,7 @@ void SetShowHidden(int on)
 {
     ShowHidden = on;
     WriteNumber(ShowHiddenValueName, on);
-    ShowFlag(IDM_HIDDEN, on);
+    ShowFlag(TrayMenu, IDM_HIDDEN, on);
     ScanFolder(CheckingIfSlow);
 }
 
@@ -148,8 +152,15 @@ void SetShowSubfolders(int on)
 {
     ShowSubfolders = on;
     WriteNumber(ShowSubfoldersValueName, on);
-    ShowFlag(IDM_SUBFOLDERS, on);
+    ShowFlag(TrayMenu, IDM_SUBFOLDERS, on);
     ScanFolder(CheckingIfSlow);
+}
+
+void SetShowNotification(int on)
+{
+    ShowNotification = on;
+    WriteNumber(NotifyValueName, on);
+    ShowFlag(BuzzerMenu, IDM_NOTIFY, on);
 }
 
 void RemoveSettings()

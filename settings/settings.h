@@ -6,11 +6,12 @@
 #include "paths/paths.h"
 
 extern char WatchedFolder[FolderPathSize];
-extern int BuzzerMode;     // 0 quiet, 1 speaker, 2 wave; others sound like 1
-extern int RescanDelay;    // index into RescanDelayTable
-extern int ShowHidden;     // hidden entries count
-extern int ShowSubfolders; // subfolders count
-extern int Permanent;      // start with Windows
+extern int BuzzerMode;       // 0 quiet, 1 speaker, 2 wave; others sound like 1
+extern int RescanDelay;      // index into RescanDelayTable
+extern int ShowHidden;       // hidden entries count
+extern int ShowSubfolders;   // subfolders count
+extern int Permanent;        // start with Windows
+extern int ShowNotification; // a notification beside the alert
 
 // Milliseconds between periodic rescans, indexed by RescanDelay.
 extern const DWORD RescanDelayTable[4];
@@ -34,6 +35,7 @@ void SetRescanDelay(int index);
 void SetBuzzer(int mode);
 void SetShowHidden(int on);
 void SetShowSubfolders(int on);
+void SetShowNotification(int on);
 
 // Deletes the settings key and the Run value.
 void RemoveSettings();

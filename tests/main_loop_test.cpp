@@ -220,14 +220,15 @@ TEST_F(MainLoopTest, AFileThatLandsOrAClickThatComesWhileTheScanRunsIsSeen)
     TrayCalls.clear();
     DWORD answered = INFINITE, clicked = 0;
     HANDLE asking = nullptr;
-    EXPECT_EQ(0, RunWith({{50, [] { ScanFolder(CheckingNever); }},
-                          {300, [&] { asking = CreateThread(nullptr, 0, TimeAnAnswer, &answered, 0, nullptr); }},
-                          {600,
-                           [&] {
-                               clicked = GetTickCount();
-                               SendMessageA(MainWindow, WM_TRAYICON, TRAY_ICON_ID, WM_LBUTTONDOWN);
-                           }},
-                          {3800, Quit}}));
+    EXPECT_EQ(0,
+              RunWith({{50, [] { ScanFolder(CheckingNever); }},
+                       {300, [&] { asking = CreateThread(nullptr, 0, TimeAnAnswer, &answered, 0, nullptr); }},
+                       {600,
+                        [&] {
+                            clicked = GetTickCount();
+                            SendMessageA(MainWindow, WM_TRAYICON, TRAY_ICON_ID, WM_LBUTTONDOWN);
+                        }},
+                       {3800, Quit}}));
     ASSERT_NE(nullptr, asking);
     WaitForSingleObject(asking, 10000);
     CloseHandle(asking);
@@ -317,8 +318,10 @@ TEST_F(MainLoopTest, AFolderThatComesBackIsSeenAndOtherChangesAboveItShowNothing
                           {1200, Quit}}));
     // Watched again after each change above, the loop never spun meanwhile.
     EXPECT_LT(OwnCpuMilliseconds() - before, 100.0);
-    // Only the return showed, and without Checking.
-    ASSERT_EQ(1u, TrayCalls.size());
+    // Only the return showed, without Checking, and its notification.
+    ASSERT_EQ(2u, TrayCalls.size());
+    EXPECT_EQ(TrayIcons[NotEmpty], TrayCalls[0].icon);
+    EXPECT_TRUE(TrayCalls[1].flags & NIF_INFO);
     EXPECT_EQ(NotEmpty, CurrentTrayState);
     EXPECT_TRUE(ChangeHandle.Armed());
 }

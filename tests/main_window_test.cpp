@@ -248,7 +248,10 @@ TEST_F(MainWindowTest, TogglesTurnAnyNonZeroValueOffAndThenOn)
     const struct {
         WPARAM id;
         int* setting;
-    } toggles[] = {{IDM_HIDDEN, &ShowHidden}, {IDM_SUBFOLDERS, &ShowSubfolders}, {IDM_PERMANENT, &Permanent}};
+    } toggles[] = {{IDM_HIDDEN, &ShowHidden},
+                   {IDM_SUBFOLDERS, &ShowSubfolders},
+                   {IDM_PERMANENT, &Permanent},
+                   {IDM_NOTIFY, &ShowNotification}};
     for (const auto& t : toggles) {
         *t.setting = 5;
         EXPECT_EQ(0, Command(t.id));
@@ -260,6 +263,7 @@ TEST_F(MainWindowTest, TogglesTurnAnyNonZeroValueOffAndThenOn)
     }
     EXPECT_NE(Missing, Stored(RunKey, "Tarnwick"));
     EXPECT_EQ(RawNumber(1), Stored(SettingsKey, "See hiddeen files"));
+    EXPECT_EQ(RawNumber(1), Stored(SettingsKey, "Notify"));
 }
 
 TEST_F(MainWindowTest, OnlyWholeMenuCommandsAreRecognised)
@@ -275,12 +279,15 @@ TEST_F(MainWindowTest, OnlyWholeMenuCommandsAreRecognised)
     EXPECT_FALSE(QuitPosted());
 }
 
-TEST_F(MainWindowTest, OpenNowOpensTheWatchedFolder)
+TEST_F(MainWindowTest, OpenNowAndAClickOnTheNotificationOpenTheWatchedFolder)
 {
     EXPECT_EQ(0, Command(IDM_OPEN));
-    ASSERT_TRUE(WaitForShellCall());
-    EXPECT_EQ(folder.Path(), ShellCalls[0].file);
-    EXPECT_EQ("open", ShellCalls[0].verb);
+    Click(NIN_BALLOONUSERCLICK);
+    for (size_t i = 0; i < 2; ++i) {
+        ASSERT_TRUE(WaitForShellCall()) << i;
+        EXPECT_EQ(folder.Path(), ShellCalls[i].file);
+        EXPECT_EQ("open", ShellCalls[i].verb);
+    }
 }
 
 TEST_F(MainWindowTest, ExitQuitsWithZeroAndLeavesTheSettings)

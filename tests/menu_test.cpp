@@ -91,10 +91,12 @@ TEST(TrayMenuLayout, SubmenusListTheirChoicesWithDisabledLast)
         EXPECT_EQ(rescan[i], GetMenuItemID(RescanMenu.Handle(), i));
         EXPECT_EQ(rescanTexts[i], TextAt(RescanMenu.Handle(), i));
     }
-    const char* buzzerTexts[] = {"&Quiet", "&Speaker", "&Wave"};
-    ASSERT_EQ(3, GetMenuItemCount(BuzzerMenu.Handle()));
-    for (int i = 0; i < 3; ++i) {
-        EXPECT_EQ(UINT(IDM_BUZZER_QUIET + i), GetMenuItemID(BuzzerMenu.Handle(), i));
+    // The sounds, then the notification, a choice of its own.
+    const UINT buzzer[] = {IDM_BUZZER_QUIET, IDM_BUZZER_SPEAKER, IDM_BUZZER_WAVE, 0, IDM_NOTIFY};
+    const char* buzzerTexts[] = {"&Quiet", "&Speaker", "&Wave", "", "&Notification"};
+    ASSERT_EQ(5, GetMenuItemCount(BuzzerMenu.Handle()));
+    for (int i = 0; i < 5; ++i) {
+        EXPECT_EQ(buzzer[i], GetMenuItemID(BuzzerMenu.Handle(), i));
         EXPECT_EQ(buzzerTexts[i], TextAt(BuzzerMenu.Handle(), i));
     }
 }

@@ -291,7 +291,7 @@ TEST(ProgramFile, ImportsNothingButWindowsOwnDlls)
     });
 }
 
-TEST(ProgramFile, StringTableHoldsTheTwentyFourTexts)
+TEST(ProgramFile, StringTableHoldsTheTwentySevenTexts)
 {
     ForEachProgram([](const CheckedFile& file) {
         ASSERT_NE(nullptr, file.data.Handle()) << file.path;
@@ -307,6 +307,7 @@ TEST(ProgramFile, StringTableHoldsTheTwentyFourTexts)
             {109, "&Permanent"},
             {110, "&Hidden files"},
             {111, "Sub&folders"},
+            {112, "&Notification"},
             {115, "Do you wish to uninstall"},
             {116, "Confirmation"},
             {120, "Tarnwick: %s is being checked"},
@@ -314,6 +315,8 @@ TEST(ProgramFile, StringTableHoldsTheTwentyFourTexts)
             {122, "Tarnwick: %s has something in it"},
             {123, "Tarnwick: %s cannot be reached"},
             {124, "Tarnwick"},
+            {125, "%s is waiting"},
+            {126, "Something is waiting"},
             {150, "&Cancel"},
             {200, "&Quiet"},
             {201, "&Speaker"},
@@ -330,7 +333,7 @@ TEST(ProgramFile, StringTableHoldsTheTwentyFourTexts)
             if (LoadStringA(file.data.Handle(), id, text, sizeof(text)) > 0)
                 ++found;
         }
-        EXPECT_EQ(24, found);
+        EXPECT_EQ(27, found);
         for (const auto& s : strings) {
             char text[256] = "";
             LoadStringA(file.data.Handle(), s.id, text, sizeof(text));

@@ -6,6 +6,7 @@
 #include <dbt.h>
 
 #include <algorithm>
+#include <iterator>
 #include <list>
 #include <tuple>
 #include <utility>
@@ -208,7 +209,8 @@ TEST_F(ScanTest, DriveEventsConcernTheWatchedFoldersDriveAlone)
     std::list<std::pair<HANDLE, SameObject>> armed; // each watch the look armed
     ChangeNotifier = [&](const char* watched, DWORD filter) {
         const HANDLE notification = FindFirstChangeNotificationA(watched, FALSE, filter);
-        armed.emplace_back(std::piecewise_construct, std::make_tuple(notification), std::make_tuple(notification));
+        armed.emplace_back(std::piecewise_construct, std::make_tuple(notification),
+                           std::make_tuple(notification));
         return notification;
     };
     DWORD answered = INFINITE, started = GetTickCount();
@@ -224,7 +226,8 @@ TEST_F(ScanTest, DriveEventsConcernTheWatchedFoldersDriveAlone)
     ASSERT_FALSE(armed.empty());
     SetEvent(release);
     const auto open = [&] {
-        return std::any_of(armed.begin(), armed.end(), [](const auto& a) { return a.second.NamedBy(a.first); });
+        return std::any_of(armed.begin(), armed.end(),
+                           [](const auto& a) { return a.second.NamedBy(a.first); });
     };
     for (DWORD waited = 0; open() && waited < 3000; waited += 20)
         Sleep(20);
@@ -278,32 +281,57 @@ TEST_F(ScanTest, AnEmptyPathIsUnavailableWithoutListingOrAlert)
     EXPECT_EQ(INVALID_HANDLE_VALUE, ChangeHandle);
 }
 
+// With the alert comes the notification, unless it is turned off: titled
+// with the folder's own name, it names what landed.
 TEST_F(ScanTest, TheAlertSoundsWhenTheFolderTurnsNonEmpty)
 {
     const std::string missing = folder.Path() + "\\missing";
     const std::string file = folder.AddFile("a.txt");
-    TempFolder empty;
+    TempFolder empty, unspellable;
     // Named in the ANSI code page, which the listing must speak, not the OEM one.
     const std::string accented = folder.AddFolder("R\xe9sum\xe9");
-    // Each step: which folder to scan, and whether the alert sounds.
+    // A name code page 1252 cannot spell, as Windows before 10 1903 has it.
+    CloseHandle(CreateFileW(
+        (std::wstring(unspellable.Path().begin(), unspellable.Path().end()) + L"\\Пример.pdf").c_str(),
+        GENERIC_WRITE, 0, nullptr, CREATE_NEW, 0, nullptr));
+    TrayShell = [](DWORD, NOTIFYICONDATAA*) { return TRUE; };
+    // Each step: which folder to scan, with or without the notification, and
+    // whether the alert sounds, with which notification.
     const struct {
         const std::string* path;
-        int state;
+        int notify, state;
         bool alert;
+        const char* notice;
     } steps[] = {
-        {&folder.Path(), NotEmpty, true}, // the first non-empty result after start
-        {&folder.Path(), NotEmpty, false}, {&missing, Unavailable, false},
-        {&folder.Path(), NotEmpty, false}, // non-empty before it could not list
-        {&empty.Path(), Empty, false},     {&missing, Unavailable, false},
-        {&folder.Path(), NotEmpty, true}, // empty before it could not list
-        {&accented, Empty, false},
+        {&folder.Path(), 1, NotEmpty, true, "a.txt is waiting"}, // the first non-empty result after start
+        {&folder.Path(), 1, NotEmpty, false, nullptr},
+        {&missing, 1, Unavailable, false, nullptr},
+        {&folder.Path(), 1, NotEmpty, false, nullptr}, // non-empty before it could not list
+        {&empty.Path(), 1, Empty, false, nullptr},
+        {&missing, 1, Unavailable, false, nullptr},
+        {&folder.Path(), 1, NotEmpty, true, "a.txt is waiting"}, // empty before it could not list
+        {&accented, 1, Empty, false, nullptr},
+        {&unspellable.Path(), 1, NotEmpty, true, "Something is waiting"},
+        {&empty.Path(), 0, Empty, false, nullptr},
+        {&folder.Path(), 0, NotEmpty, true, nullptr},
     };
     for (size_t i = 0; i < sizeof(steps) / sizeof(steps[0]); ++i) {
         SCOPED_TRACE(i);
         AlertCalls.clear();
+        TrayCalls.clear();
+        ShowNotification = steps[i].notify;
         Watch(*steps[i].path);
         EXPECT_EQ(steps[i].state, Scan());
         EXPECT_EQ(steps[i].alert ? 1u : 0u, AlertCalls.size());
+        std::vector<TrayCall> notices;
+        std::copy_if(TrayCalls.begin(), TrayCalls.end(), std::back_inserter(notices),
+                     [](const TrayCall& call) { return call.flags & NIF_INFO; });
+        ASSERT_EQ(steps[i].notice ? 1u : 0u, notices.size());
+        if (steps[i].notice) {
+            EXPECT_EQ(steps[i].notice, notices[0].info);
+            EXPECT_EQ(steps[i].path->substr(steps[i].path->rfind('\\') + 1), notices[0].infoTitle);
+            EXPECT_EQ(DWORD(NIIF_INFO | NIIF_NOSOUND | NIIF_RESPECT_QUIET_TIME), notices[0].infoFlags);
+        }
     }
 }
 

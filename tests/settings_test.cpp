@@ -30,6 +30,7 @@ TEST_F(SettingsTest, AFirstStartStoresEveryDefault)
     EXPECT_EQ(RawNumber(0), Setting("Rescan"));
     EXPECT_EQ(RawNumber(1), Setting("See hiddeen files"));
     EXPECT_EQ(RawNumber(1), Setting("See subfolders"));
+    EXPECT_EQ(RawNumber(1), Setting("Notify"));
     EXPECT_EQ(1, Permanent);
     EXPECT_FALSE(RunValueExists()); // the Run key is not read or written yet
 }
@@ -99,11 +100,14 @@ TEST_F(SettingsTest, ValuesOfTheWrongTypeReadAsDefaultsAndAreLeftAlone)
 {
     WriteNumber(SettingsKey, "Folder", 5);
     WriteString(SettingsKey, "Buzzer", "2");
+    WriteString(SettingsKey, "Notify", "0");
     LoadSettings();
     EXPECT_STREQ("", WatchedFolder);
     EXPECT_EQ(1, BuzzerMode);
+    EXPECT_EQ(1, ShowNotification);
     EXPECT_EQ(RawNumber(5), Setting("Folder"));
     EXPECT_EQ(RawString("2"), Setting("Buzzer"));
+    EXPECT_EQ(RawString("0"), Setting("Notify"));
 }
 
 // The loop then waits as long as the delay says, but looks every 10 s at
@@ -164,13 +168,18 @@ TEST_F(SettingsTest, ARescanDelayOutsideTheTableIsStoredUnmarkedAndWaitsForever)
     }
 }
 
-TEST_F(SettingsTest, TheBuzzerIsStoredAndMarkedWithoutAScan)
+TEST_F(SettingsTest, TheBuzzerAndTheNotificationAreStoredAndMarkedWithoutAScan)
 {
     for (int mode : {0, 1, 2, 3}) {
         SetBuzzer(mode);
         EXPECT_EQ(RawNumber(mode), Setting("Buzzer"));
         for (int other = 0; other < 3; ++other)
             EXPECT_EQ(other == mode, IsChecked(BuzzerMenu.Handle(), IDM_BUZZER_QUIET + other));
+    }
+    for (int on : {0, 1, 0}) {
+        SetShowNotification(on);
+        EXPECT_EQ(RawNumber(on), Setting("Notify"));
+        EXPECT_EQ(on == 1, IsChecked(BuzzerMenu.Handle(), IDM_NOTIFY));
     }
     EXPECT_EQ(-1, CurrentTrayState);
 }

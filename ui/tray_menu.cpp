@@ -16,6 +16,8 @@ void BuildTrayMenu()
     BuzzerMenu.AppendItem(IDM_BUZZER_QUIET);
     BuzzerMenu.AppendItem(IDM_BUZZER_SPEAKER);
     BuzzerMenu.AppendItem(IDM_BUZZER_WAVE);
+    BuzzerMenu.AppendSeparator();
+    BuzzerMenu.AppendItem(IDM_NOTIFY);
 
     TrayMenu.AppendItem(IDM_OPEN);
     TrayMenu.AppendItem(IDM_CANCEL);

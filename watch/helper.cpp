@@ -33,8 +33,8 @@ public:
     bool Queue(HelperWork* work)
     {
         if (!thread)
-            thread = CreateThread(nullptr, HelperStack, Main, nullptr, STACK_SIZE_PARAM_IS_A_RESERVATION,
-                                  nullptr);
+            thread =
+                CreateThread(nullptr, HelperStack, Main, nullptr, STACK_SIZE_PARAM_IS_A_RESERVATION, nullptr);
         return thread && QueueUserAPC(Run, thread, ULONG_PTR(work));
     }
     // Lets the thread end once the work queued to it has run; the next work

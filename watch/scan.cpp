@@ -65,6 +65,7 @@ struct Look : HelperWork {
     DeviceRegistration drive;
     bool scanned; // false where the folder is still missing and only the watch above was armed again
     TrayState state;
+    WCHAR found[MAX_PATH]; // the first entry counted, where one was
     bool isAFile;
     bool unheard;
 };
@@ -120,7 +121,8 @@ void WatchAbove(Look& look)
     lstrcpyA(known.walkedFrom, look.folder);
     lstrcpyA(known.watchedAbove, look.folder);
     char root[FolderPathSize];
-    if (GetVolumePathNameA(look.folder, root, sizeof(root)) && lstrlenA(root) <= lstrlenA(known.watchedAbove)) {
+    if (GetVolumePathNameA(look.folder, root, sizeof(root)) &&
+        lstrlenA(root) <= lstrlenA(known.watchedAbove)) {
         while (CutToParent(known.watchedAbove, lstrlenA(root))) {
             if (IsFolder(known.watchedAbove)) {
                 look.above.Arm(known.watchedAbove, FILE_NOTIFY_CHANGE_DIR_NAME);
@@ -217,6 +219,8 @@ TrayState ListFolder(Look& look)
     while (!found && FindNextFileW(listing, &entry))
         found = IsCountedEntry(entry.dwFileAttributes, entry.cFileName, hidden, subfolders);
     FindClose(listing);
+    if (found)
+        lstrcpyW(look.found, entry.cFileName);
     return found ? NotEmpty : Empty;
 }
 
@@ -352,11 +356,17 @@ void ShowSlowLook()
         SetTrayState(Checking);
 }
 
-void SoundAlert()
+// Tells that something has landed: the alert as the user chose it, and the
+// notification naming `found` unless the user turned it off.
+void TellArrival(const WCHAR* found)
 {
-    if (BuzzerMode == 0)
+    if (BuzzerMode != 0)
+        PlayAlert(BuzzerMode == 2 ? MB_ICONASTERISK : 0xFFFFFFFF);
+    if (!ShowNotification)
         return;
-    PlayAlert(BuzzerMode == 2 ? MB_ICONASTERISK : 0xFFFFFFFF);
+    // A name the code page cannot spell would show as question marks.
+    char name[MAX_PATH * 3];
+    NotifyArrival(Spell(found, name, sizeof(name)) ? name : nullptr);
 }
 
 // One look, and what it found shown.
@@ -386,6 +396,8 @@ void ScanOnce(int showChecking, bool aboveOnly)
     }
     const TrayState state = look->state;
     const bool scanned = look->scanned, unheard = look->unheard, isAFile = look->isAFile;
+    WCHAR found[MAX_PATH];
+    lstrcpyW(found, look->found);
     TakeBack(look);
     LookAgainSoon = unheard;
     if (!scanned)
@@ -395,7 +407,7 @@ void ScanOnce(int showChecking, bool aboveOnly)
     if (turn != Turn)
         return;
     if (state == NotEmpty && !WasNotEmpty)
-        SoundAlert();
+        TellArrival(found);
     if (Known.listed)
         WasNotEmpty = state == NotEmpty;
     LastScanEnd = GetTickCount();

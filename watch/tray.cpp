@@ -1,5 +1,7 @@
 #include "watch/tray.h"
 
+#include <versionhelpers.h>
+
 #include "app/main_loop.h"
 #include "app/platform.h"
 #include "resource.h"
@@ -20,9 +22,6 @@ namespace {
 // then after ever longer pauses, up to half a minute, for as long as it takes.
 constexpr UINT FirstRetryDelay = 1000;
 constexpr UINT LongestRetryDelay = 30000;
-
-// The largest picture each state's icon holds, in pixels.
-constexpr int LargestTrayPicture = 48;
 
 bool ModifyIcon()
 {
@@ -59,20 +58,36 @@ void Settle(bool shown)
 // The icon `id` at `size` pixels. Each icon holds a picture drawn for each
 // tray size up to 48 pixels (300 %), and Windows takes the one asked for; a
 // shared icon (LoadIconA) would be the large one, which the tray shrinks.
-// Above that, common controls 6 (Vista and later) scale the nearest picture
-// with care where LoadImageA would merely stretch it.
+// Above that, Windows scales the 48-pixel picture up.
 HICON LoadTrayIcon(HINSTANCE instance, int id, int size)
 {
-    if (size > LargestTrayPicture) {
-        // Looked up only at such a scale, so that no other loads the library.
-        using ScaleDown = HRESULT(WINAPI*)(HINSTANCE, PCWSTR, int, int, HICON*);
-        static const auto scaleDown = reinterpret_cast<ScaleDown>(
-            reinterpret_cast<void*>(GetProcAddress(LoadLibraryA("comctl32.dll"), "LoadIconWithScaleDown")));
-        HICON icon = nullptr;
-        if (scaleDown && SUCCEEDED(scaleDown(instance, MAKEINTRESOURCEW(id), size, size, &icon)))
-            return icon;
-    }
     return HICON(LoadImageA(instance, MAKEINTRESOURCEA(id), IMAGE_ICON, size, size, 0));
+}
+
+// Writes into `out` (`size` bytes, at most 256) string `id` with `value` in
+// place of its %s. The value gets whatever room the words leave, shortened
+// in the middle where it is a path, else cut between two characters of
+// `codePage`; the words fit with room to spare.
+void FillIn(char* out, int size, UINT id, const char* value, bool path, UINT codePage)
+{
+    // Copied out of the shared buffer, which the next load reuses.
+    char text[256];
+    CopyWholeCharacters(text, Strings.LoadResString(id), size, codePage);
+    // Byte by byte: '%' is never part of a longer character.
+    const char* mark = text;
+    while (*mark && !(mark[0] == '%' && mark[1] == 's'))
+        ++mark;
+    if (!*mark) {
+        lstrcpyA(out, text);
+        return;
+    }
+    const int before = int(mark - text), after = lstrlenA(mark + 2);
+    lstrcpynA(out, text, before + 1);
+    if (path)
+        ShortenPath(out + before, value, size - before - after, codePage);
+    else
+        CopyWholeCharacters(out + before, value, size - before - after, codePage);
+    lstrcatA(out, mark + 2);
 }
 
 } // namespace
@@ -100,24 +115,8 @@ void RescaleTrayIcons(UINT dpi)
 
 void MakeTrayTip(char* tip, TrayState state, const char* folder, UINT codePage)
 {
-    // Copied out of the shared buffer, which the next load reuses.
-    char text[TRAY_TIP_SIZE];
-    CopyWholeCharacters(text, Strings.LoadResString(folder[0] ? IDS_TIP_CHECKING + state : IDS_TIP_NO_FOLDER),
-                        sizeof(text), codePage);
-    // Byte by byte: '%' is never part of a longer character.
-    const char* mark = text;
-    while (*mark && !(mark[0] == '%' && mark[1] == 's'))
-        ++mark;
-    if (!*mark) {
-        lstrcpyA(tip, text);
-        return;
-    }
-    // The folder gets whatever room the words leave, which fit with room to
-    // spare: the text and its %s took no more than the tip holds.
-    const int before = int(mark - text), after = lstrlenA(mark + 2);
-    lstrcpynA(tip, text, before + 1);
-    ShortenPath(tip + before, folder, TRAY_TIP_SIZE - before - after, codePage);
-    lstrcatA(tip, mark + 2);
+    FillIn(tip, TRAY_TIP_SIZE, folder[0] ? IDS_TIP_CHECKING + state : IDS_TIP_NO_FOLDER, folder, true,
+           codePage);
 }
 
 void SetTrayState(TrayState state)
@@ -145,6 +144,26 @@ void SetTrayState(TrayState state)
     } else if (!TrayRetryDelay) {
         RetryTrayIcon();
     }
+}
+
+void NotifyArrival(const char* name)
+{
+    if (!TrayIconShown)
+        return;
+    const UINT codePage = GetACP();
+    CopyWholeCharacters(TrayIconData.szInfoTitle, OwnName(WatchedFolder, codePage),
+                        sizeof(TrayIconData.szInfoTitle), codePage);
+    if (name)
+        FillIn(TrayIconData.szInfo, sizeof(TrayIconData.szInfo), IDS_NOTICE_WAITING, name, false, codePage);
+    else
+        lstrcpynA(TrayIconData.szInfo, Strings.LoadResString(IDS_NOTICE_SOMETHING),
+                  sizeof(TrayIconData.szInfo));
+    // The alert is the user's to choose. A shell before Windows 7 does not
+    // know quiet time.
+    TrayIconData.dwInfoFlags =
+        NIIF_INFO | NIIF_NOSOUND | (IsWindows7OrGreater() ? NIIF_RESPECT_QUIET_TIME : 0);
+    TrayIconData.uFlags = NIF_INFO;
+    Settle(NotifyTray(NIM_MODIFY, &TrayIconData));
 }
 
 void RetryTrayIcon()

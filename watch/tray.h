@@ -57,6 +57,15 @@ void MakeTrayTip(char* tip, TrayState state, const char* folder, UINT codePage);
 // the icon is missing the state is only recorded, and the next try shows it.
 void SetTrayState(TrayState state);
 
+// Shows a notification from the icon, which Windows 10 and 11 show as a toast
+// and keep in the notification centre: titled with the watched folder's own
+// name, it says that `name` (the first entry found there, in the ANSI code
+// page) is waiting, or that something is where `name` is null. It makes no
+// sound, and from Windows 7 keeps quiet in the first hour after a new
+// sign-in. A new one replaces the last. Nothing shows while the shell lacks
+// the icon.
+void NotifyArrival(const char* name);
+
 // One try at showing the icon as it stands, for the retry timer and for a
 // shell that announces it has (re)started: a modify where the shell still
 // holds the icon, an add where it does not. On failure the retry timer runs

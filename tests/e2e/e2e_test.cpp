@@ -145,7 +145,8 @@ TEST_F(EndToEnd, FirstStartStoresDefaultsAsksForAFolderAndCancellingEnds)
     const struct {
         const char* name;
         DWORD value;
-    } defaults[] = {{"Buzzer", 1}, {"Rescan", 0}, {"See hiddeen files", 1}, {"See subfolders", 1}};
+    } defaults[] = {
+        {"Buzzer", 1}, {"Rescan", 0}, {"See hiddeen files", 1}, {"See subfolders", 1}, {"Notify", 1}};
     for (const auto& d : defaults)
         EXPECT_EQ(RawNumber(d.value), Stored(SettingsKey, d.name)) << d.name;
     EXPECT_EQ(RawString("\"" + ProgramFile() + "\""), Stored(RunKey, "Tarnwick"));
@@ -228,6 +229,8 @@ TEST_F(EndToEnd, TheTrayFollowsTheFolderThroughEveryState)
     const std::string file = folder.AddFile("arrival.txt");
     EXPECT_STREQ("NotEmpty", Describe(WaitForTrayPicture(TrayPicture::NotEmpty, 2000)));
     SaveTrayPicture("e2e-not-empty");
+    // Wine's tray shows the notification's text alone, not its title.
+    EXPECT_EQ("arrival.txt is waiting", WaitForBalloon("arrival.txt is waiting"));
 
     // The folder going away raises no notification; a click rescans.
     DeleteFileA(file.c_str());

@@ -117,6 +117,7 @@ TEST_F(LoadFault, ManyCopiesStartedAtOnceLeaveExactlyOne)
         WriteNumber(SettingsKey, "Rescan", 3);
         WriteNumber(SettingsKey, "See hiddeen files", 0);
         WriteNumber(SettingsKey, "See subfolders", 1);
+        WriteNumber(SettingsKey, "Notify", 0);
         WriteString(RunKey, "Tarnwick", "stale");
         auto expected = Snapshot(SettingsKey);
 
@@ -191,7 +192,7 @@ TEST_F(LoadFault, ManyCopiesStartedAtOnceLeaveExactlyOne)
     EXPECT_TRUE(AnswerBrowser(browser, ""));
     EXPECT_EQ(0u, asking->WaitForExit());
     const auto stored = Snapshot(SettingsKey);
-    EXPECT_EQ(5u, stored.size());
+    EXPECT_EQ(6u, stored.size());
     ASSERT_TRUE(stored.count("Folder"));
     EXPECT_EQ(RawString(""), stored.at("Folder"));
 }

@@ -1,6 +1,6 @@
 // Bad registry data, written by hand before a start and while the program
 // runs: the program starts, reads what it cannot use as the default, and
-// rewrites only the four numbers and the Run value.
+// rewrites only the five numbers and the Run value.
 #include <gtest/gtest.h>
 
 #include <random>
@@ -11,8 +11,10 @@
 
 namespace {
 
-const char* const NumberNames[4] = {"Buzzer", "Rescan", "See hiddeen files", "See subfolders"};
-const DWORD NumberDefaults[4] = {1, 0, 1, 1};
+constexpr int Numbers = 5;
+const char* const NumberNames[Numbers] = {"Buzzer", "Rescan", "See hiddeen files", "See subfolders",
+                                          "Notify"};
+const DWORD NumberDefaults[Numbers] = {1, 0, 1, 1, 1};
 
 std::string Bytes(const void* data, size_t size)
 {
@@ -95,7 +97,7 @@ TEST_F(RegistryFault, NumbersOfTheWrongTypeOrLengthReadAsDefaults)
         SCOPED_TRACE("start " + std::to_string(start));
         WriteString(SettingsKey, "Folder", folder.Path());
         WriteRaw(SettingsKey, "Notes", note);
-        for (int i = 0; i < 4; ++i)
+        for (int i = 0; i < Numbers; ++i)
             WriteRaw(SettingsKey, NumberNames[i], shapes[(start + 4 * i) % shapes.size()]);
         const auto before = Snapshot(SettingsKey);
 
@@ -103,12 +105,12 @@ TEST_F(RegistryFault, NumbersOfTheWrongTypeOrLengthReadAsDefaults)
 
         // The defaults are what it held, so they are what it wrote back; no
         // stray byte of the bad data made it into a number.
-        for (int i = 0; i < 4; ++i)
+        for (int i = 0; i < Numbers; ++i)
             ExpectNumber(NumberNames[i], NumberDefaults[i], " (bad shape)");
         const auto after = Snapshot(SettingsKey);
         EXPECT_EQ(before.at("Folder"), after.at("Folder"));
         EXPECT_EQ(note, after.at("Notes"));
-        EXPECT_EQ(6u, after.size());
+        EXPECT_EQ(2u + Numbers, after.size());
     }
 }
 
@@ -172,7 +174,7 @@ TEST_F(RegistryFault, AFolderValueThatCannotBeReadAsksAndIsNotRewritten)
         const RawValue before = Stored(SettingsKey, "Folder");
         ASSERT_NO_FATAL_FAILURE(StartAndCancelBrowser());
         EXPECT_EQ(before, Stored(SettingsKey, "Folder"));
-        for (int n = 0; n < 4; ++n)
+        for (int n = 0; n < Numbers; ++n)
             ExpectNumber(NumberNames[n], NumberDefaults[n], " (written at start)");
         // With a Folder value present, the absent Run value means "off".
         EXPECT_EQ(Missing, Stored(RunKey, "Tarnwick"));
@@ -254,7 +256,7 @@ TEST_F(RegistryFault, SettingsDeletedOrSpoiledWhileRunningAreOnlyWrittenBackWhen
     EXPECT_EQ(0u, program.Exit());
 }
 
-// Random types, lengths and bytes for all five values and the Run value;
+// Random types, lengths and bytes for all six values and the Run value;
 // the documented reading rules tell what each start must do and write.
 TEST_F(RegistryFault, RandomDataAtStart)
 {
@@ -288,8 +290,8 @@ TEST_F(RegistryFault, RandomDataAtStart)
         const auto before = Snapshot(SettingsKey);
 
         // What the documented rules say it reads.
-        DWORD expected[4];
-        for (int i = 0; i < 4; ++i) {
+        DWORD expected[Numbers];
+        for (int i = 0; i < Numbers; ++i) {
             const auto it = before.find(NumberNames[i]);
             expected[i] = NumberDefaults[i];
             if (it != before.end() && it->second.type == REG_DWORD && it->second.bytes.size() == 4)
@@ -317,7 +319,7 @@ TEST_F(RegistryFault, RandomDataAtStart)
         }
 
         const auto after = Snapshot(SettingsKey);
-        for (int i = 0; i < 4; ++i)
+        for (int i = 0; i < Numbers; ++i)
             ExpectNumber(NumberNames[i], expected[i], " (random)");
         if (folderMissing) {
             ASSERT_TRUE(after.count("Folder"));
@@ -326,7 +328,7 @@ TEST_F(RegistryFault, RandomDataAtStart)
             ASSERT_TRUE(after.count("Folder"));
             EXPECT_EQ(before.at("Folder"), after.at("Folder")) << Show(after.at("Folder"));
         }
-        EXPECT_EQ(5u, after.size());
+        EXPECT_EQ(1u + Numbers, after.size());
         const bool permanent = folderMissing || runPresent;
         EXPECT_EQ(permanent ? RawString("\"" + ProgramFile() + "\"") : Missing, Stored(RunKey, "Tarnwick"));
     }

@@ -38,7 +38,8 @@ bool WaitForShellCall(DWORD timeout)
 BOOL NotifyTray(DWORD message, NOTIFYICONDATAA* data)
 {
     const BOOL result = TrayShell ? TrayShell(message, data) : Shell_NotifyIconA(message, data);
-    TrayCalls.push_back({message, data->hIcon, data->szTip, result, GetTickCount()});
+    TrayCalls.push_back({message, data->uFlags, data->hIcon, data->szTip, data->szInfoTitle, data->szInfo,
+                         data->dwInfoFlags, result, GetTickCount()});
     return result;
 }
 

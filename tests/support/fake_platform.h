@@ -19,8 +19,11 @@ struct ShellCall {
 
 struct TrayCall {
     DWORD message; // NIM_ADD, NIM_MODIFY or NIM_DELETE
+    UINT flags;
     HICON icon;
     std::string tip;
+    std::string infoTitle, info; // a notification's, where flags hold NIF_INFO
+    DWORD infoFlags;
     BOOL result;
     DWORD at; // GetTickCount()
 };

@@ -32,6 +32,7 @@ void ResetProgramState()
     ShowHidden = 1;
     ShowSubfolders = 1;
     Permanent = 1;
+    ShowNotification = 1;
     AboutOpen = 0;
     ResetFakePlatform();
 }

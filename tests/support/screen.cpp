@@ -1,5 +1,7 @@
 #include "tests/support/screen.h"
 
+#include <commctrl.h>
+
 #include <cstdlib>
 #include <vector>
 
@@ -91,6 +93,22 @@ std::string Save(const RECT& area, const char* name)
     return path;
 }
 
+// The text of a visible balloon tooltip, once `found` is one.
+BOOL CALLBACK ReadBalloon(HWND window, LPARAM found)
+{
+    char className[32] = "";
+    GetClassNameA(window, className, sizeof(className));
+    if (lstrcmpiA(className, TOOLTIPS_CLASSA) != 0 || !IsWindowVisible(window) ||
+        !(GetWindowLongA(window, GWL_STYLE) & TTS_BALLOON))
+        return TRUE;
+    // Asked of another process; the tooltip answers with its tool's text.
+    char text[512] = "";
+    DWORD_PTR length = 0;
+    SendMessageTimeoutA(window, WM_GETTEXT, sizeof(text), LPARAM(text), SMTO_ABORTIFHUNG, 1000, &length);
+    *reinterpret_cast<std::string*>(found) = text;
+    return FALSE;
+}
+
 } // namespace
 
 TrayPicture ReadTrayPicture()
@@ -171,4 +189,18 @@ std::string SaveWindowPicture(HWND window, const char* name, int margin)
     GetWindowRect(window, &area);
     InflateRect(&area, margin, margin);
     return Save(area, name);
+}
+
+std::string WaitForBalloon(const std::string& text, DWORD timeout)
+{
+    const DWORD start = GetTickCount();
+    std::string shown;
+    do {
+        shown.clear();
+        EnumWindows(ReadBalloon, LPARAM(&shown));
+        if (shown.find(text) != std::string::npos)
+            break;
+        Sleep(100);
+    } while (GetTickCount() - start < timeout);
+    return shown;
 }
