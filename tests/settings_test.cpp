@@ -154,6 +154,14 @@ TEST_F(SettingsTest, TheRescanDelayIsStoredMarkedAndScanned)
             EXPECT_EQ(c.soon ? std::min(timeouts[index], DWORD(10000)) : timeouts[index], ScanTimeout())
                 << c.what;
         }
+        // A change above the missing folder after which a watch above can be
+        // armed: it tells from now on.
+        lstrcpyA(WatchedFolder, missing.c_str());
+        ChangeNotifier = refuse;
+        ScanFolder(0);
+        ChangeNotifier = nullptr;
+        LookAbove();
+        EXPECT_EQ(timeouts[index], ScanTimeout()) << "a watch above armed by a change above";
     }
 }
 

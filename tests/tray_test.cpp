@@ -85,6 +85,9 @@ TEST(TipText, NamesTheProgramTheFolderAndItsState)
         {"C:\\Users\\" + std::string(100, 'l') + "\\Scans", Empty, 1252, "Tarnwick: C:\\...\\Scans is empty"},
         {"C:\\" + std::string(96, 'a') + "\\Ann\\Scans", Empty, 1252,
          "Tarnwick: C:\\...\\Ann\\Scans is empty"},
+        // The last names take all the room left: they stay, every one.
+        {"C:\\aaaa\\" + std::string(95, 'b') + "\\Scans", Empty, 1252,
+         "Tarnwick: C:\\...\\" + std::string(95, 'b') + "\\Scans is empty"},
         {"\\\\nas\\scans\\" + std::string(100, 'd') + "\\in", Empty, 1252,
          "Tarnwick: \\\\nas\\scans\\...\\in is empty"},
         {"C:\\Users\\Ann\\" + times(40, yo) + "\\\xe5\x8f\x97\xe4\xbf\xa1", Empty, CP_UTF8,
