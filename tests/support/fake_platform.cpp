@@ -12,8 +12,13 @@ std::function<UINT()> TaskbarDpiSource;
 
 namespace {
 
-// Set at each shell call: the folder opens from a thread of its own.
-const HANDLE ShellCalled = CreateEventA(nullptr, FALSE, FALSE, nullptr);
+// The folder opens from a thread of its own, one for each time: the calls
+// are recorded one at a time, and counted as they come.
+struct CallsLock {
+    CallsLock() { InitializeCriticalSection(&section); }
+    CRITICAL_SECTION section;
+} ShellCallsLock;
+const HANDLE ShellCalled = CreateSemaphoreA(nullptr, 0, 1000, nullptr);
 
 } // namespace
 
@@ -25,9 +30,11 @@ void PlayAlert(UINT type)
 void ShellOpen(HWND owner, const char* verb, const char* file, const char* parameters, const char* directory,
                int show)
 {
+    EnterCriticalSection(&ShellCallsLock.section);
     ShellCalls.push_back({owner, verb ? verb : "", file ? file : "", parameters ? parameters : "",
                           directory ? directory : "", parameters == nullptr, directory == nullptr, show});
-    SetEvent(ShellCalled);
+    LeaveCriticalSection(&ShellCallsLock.section);
+    ReleaseSemaphore(ShellCalled, 1, nullptr);
 }
 
 bool WaitForShellCall(DWORD timeout)
@@ -66,7 +73,7 @@ void ResetFakePlatform()
 {
     AlertCalls.clear();
     ShellCalls.clear();
-    ResetEvent(ShellCalled);
+    while (WaitForSingleObject(ShellCalled, 0) == WAIT_OBJECT_0) {}
     TrayCalls.clear();
     TrayShell = nullptr;
     ChangeNotifier = nullptr;

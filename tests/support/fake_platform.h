@@ -40,8 +40,9 @@ extern std::function<HANDLE(const char*, DWORD)> ChangeNotifier;
 extern std::function<HANDLE(const WCHAR*, WIN32_FIND_DATAW*)> Lister;
 extern std::function<UINT()> TaskbarDpiSource;
 
-// The folder opens on a thread of its own: waits for a shell call since the
-// last reset or wait, after which ShellCalls holds it; false on time-out.
+// The folder opens on a thread of its own: waits for one more shell call than
+// the waits before it took, since the last reset, after which ShellCalls
+// holds it; false on time-out.
 bool WaitForShellCall(DWORD timeout = 2000);
 
 // Puts the real calls back and forgets every recorded call.
