@@ -119,8 +119,10 @@ class Watched:
 
 
 def store_settings(ask, folder, rescan):
-    ask("clear", "folder " + win_path(folder), "num Buzzer 0", "num Rescan %d" % rescan, "num See hiddeen files 1",
-        "num See subfolders 1")
+    # The alert and the notification off: what is measured is the watch and the picture, and Wine's tray would draw
+    # a balloon at each of a hundred arrivals a few hundred milliseconds apart.
+    ask("clear", "folder " + win_path(folder), "num Buzzer 0", "num Notify 0", "num Rescan %d" % rescan,
+        "num See hiddeen files 1", "num See subfolders 1")
 
 
 def pct(values, p):
