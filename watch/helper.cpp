@@ -71,11 +71,12 @@ private:
 
 HelperThread Helper;
 
-// Queues the work, or runs it here where no helper can take it.
+// Queues the work, or runs it here where no helper can take it, or no wait
+// for it could be made.
 bool Queue(HelperWork* work)
 {
     work->state = Queued;
-    if (Helper.Queue(work))
+    if (WorkDone && Helper.Queue(work))
         return true;
     work->run(work);
     work->state = Ran;
@@ -91,16 +92,6 @@ bool AwaitHelper(HelperWork* work, DWORD slowAfter, void (*slow)())
     const DWORD start = GetTickCount();
     MSG message;
     for (;;) {
-        // Looked at between messages: once the work has run, the rest of the
-        // queue is for the caller's own loop.
-        while (StateOf(work) == Queued && PeekMessageA(&message, nullptr, 0, 0, PM_REMOVE)) {
-            if (message.message == WM_QUIT) {
-                PostQuitMessage(int(message.wParam));
-                return !GiveUpWork(work);
-            }
-            TranslateMessage(&message);
-            DispatchMessageA(&message);
-        }
         const LONG state = StateOf(work);
         if (state != Queued)
             return state == Ran;
@@ -116,7 +107,21 @@ bool AwaitHelper(HelperWork* work, DWORD slowAfter, void (*slow)())
             }
             timeout = slowAfter - waited;
         }
-        MsgWaitForMultipleObjectsEx(1, &WorkDone, timeout, QS_ALLINPUT, MWMO_INPUTAVAILABLE);
+        // The queue is looked at only once there is input: a quick piece of
+        // work costs the wait alone.
+        if (MsgWaitForMultipleObjectsEx(1, &WorkDone, timeout, QS_ALLINPUT, MWMO_INPUTAVAILABLE) !=
+            WAIT_OBJECT_0 + 1)
+            continue;
+        // Looked at between messages: once the work has run, the rest of the
+        // queue is for the caller's own loop.
+        while (StateOf(work) == Queued && PeekMessageA(&message, nullptr, 0, 0, PM_REMOVE)) {
+            if (message.message == WM_QUIT) {
+                PostQuitMessage(int(message.wParam));
+                return !GiveUpWork(work);
+            }
+            TranslateMessage(&message);
+            DispatchMessageA(&message);
+        }
     }
 }
 
