@@ -5,6 +5,7 @@
 #include <algorithm>
 #include <cstring>
 #include <list>
+#include <thread>
 #include <vector>
 
 #include "app/main_loop.h"
@@ -186,16 +187,6 @@ TEST_F(MainLoopTest, WithTheRescanDelayDisabledAQuietLoopNeverWakes)
         << "the loop kept waking after changes beside the folder";
 }
 
-// How long another thread waits for the window to answer a sent message.
-DWORD WINAPI TimeAnAnswer(void* took)
-{
-    const DWORD start = GetTickCount();
-    DWORD_PTR result;
-    SendMessageTimeoutA(MainWindow, WM_NULL, 0, 0, SMTO_NORMAL, 10000, &result);
-    *static_cast<DWORD*>(took) = GetTickCount() - start;
-    return 0;
-}
-
 // A file that lands just as a scan arms its watch. Armed before the listing,
 // the listing sees the file or the notification fires; armed after it, the
 // file would fall between the two and the icon show Empty for good. And a
@@ -235,19 +226,24 @@ TEST_F(MainLoopTest, AFileThatLandsOrAClickThatComesWhileTheScanRunsIsSeen)
     };
     TrayCalls.clear();
     DWORD answered = INFINITE, clicked = 0;
-    HANDLE asking = nullptr;
-    EXPECT_EQ(0,
-              RunWith({{50, [] { ScanFolder(CheckingNever); }},
-                       {300, [&] { asking = CreateThread(nullptr, 0, TimeAnAnswer, &answered, 0, nullptr); }},
-                       {600,
-                        [&] {
-                            clicked = GetTickCount();
-                            SendMessageA(MainWindow, WM_TRAYICON, TRAY_ICON_ID, WM_LBUTTONDOWN);
-                        }},
-                       {3800, Quit}}));
-    ASSERT_NE(nullptr, asking);
-    WaitForSingleObject(asking, 10000);
-    CloseHandle(asking);
+    std::thread asking; // how long another thread waits for the window to answer
+    EXPECT_EQ(0, RunWith({{50, [] { ScanFolder(CheckingNever); }},
+                          {300,
+                           [&] {
+                               asking = std::thread([&] {
+                                   const DWORD asked = GetTickCount();
+                                   Responds(MainWindow, 10000);
+                                   answered = GetTickCount() - asked;
+                               });
+                           }},
+                          {600,
+                           [&] {
+                               clicked = GetTickCount();
+                               SendMessageA(MainWindow, WM_TRAYICON, TRAY_ICON_ID, WM_LBUTTONDOWN);
+                           }},
+                          {3800, Quit}}));
+    if (asking.joinable())
+        asking.join();
     EXPECT_LT(answered, 200u) << "the window did not answer while the listing waited";
     ASSERT_EQ(2u, listed.size()) << "not one look more for the click";
     EXPECT_GE(listed[1] - listed[0], 2900u) << "the click's look ran beside the held one";

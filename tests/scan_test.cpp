@@ -8,8 +8,6 @@
 #include <algorithm>
 #include <iterator>
 #include <list>
-#include <tuple>
-#include <utility>
 
 #include "settings/settings.h"
 #include "tests/support/fake_platform.h"
@@ -206,11 +204,10 @@ TEST_F(ScanTest, DriveEventsConcernTheWatchedFoldersDriveAlone)
         WaitForSingleObject(release, 5000);
         return FindFirstFileW(pattern, entry);
     };
-    std::list<std::pair<HANDLE, SameObject>> armed; // each watch the look armed
+    std::list<SameObject> armed; // each watch the look armed
     ChangeNotifier = [&](const char* watched, DWORD filter) {
         const HANDLE notification = FindFirstChangeNotificationA(watched, FALSE, filter);
-        armed.emplace_back(std::piecewise_construct, std::make_tuple(notification),
-                           std::make_tuple(notification));
+        armed.emplace_back(notification);
         return notification;
     };
     DWORD answered = INFINITE, started = GetTickCount();
@@ -226,8 +223,7 @@ TEST_F(ScanTest, DriveEventsConcernTheWatchedFoldersDriveAlone)
     ASSERT_FALSE(armed.empty());
     SetEvent(release);
     const auto open = [&] {
-        return std::any_of(armed.begin(), armed.end(),
-                           [](const auto& a) { return a.second.NamedBy(a.first); });
+        return std::any_of(armed.begin(), armed.end(), [](const SameObject& a) { return a.StillOpen(); });
     };
     for (DWORD waited = 0; open() && waited < 3000; waited += 20)
         Sleep(20);

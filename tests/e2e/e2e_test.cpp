@@ -481,19 +481,17 @@ TEST_F(EndToEnd, ExitWhileAListingWaitsEndsAtOnceWithoutTheIcon)
         PostTrayMouse(held.window, WM_LBUTTONDOWN);
         EXPECT_STREQ("Checking", Describe(WaitForTrayPicture(TrayPicture::Checking)));
         EXPECT_TRUE(Responds(held.window, 1000));
-        DWORD asked = GetTickCount();
         if (shift) {
             ShiftHeld down(GetWindowThreadProcessId(held.window, nullptr));
             PostMessageA(held.window, WM_COMMAND, IDM_EXIT, 0);
             const HWND question = held.WaitForDialog(2000);
             ASSERT_NE(nullptr, question);
-            asked = GetTickCount();
             PostMessageA(question, WM_COMMAND, IDYES, 0);
         } else {
             PostMessageA(held.window, WM_COMMAND, IDM_EXIT, 0);
         }
+        // Within a second of the answer, however long the listing waits.
         EXPECT_EQ(0u, held.WaitForExit(1000));
-        EXPECT_LT(GetTickCount() - asked, 1000u);
         EXPECT_STREQ("no icon", Describe(WaitForTrayPicture(TrayPicture::None, 2000)));
         EXPECT_EQ(!shift, KeyExists(SettingsKey));
         SetEvent(holding);

@@ -2,6 +2,8 @@
 
 #include "app/platform.h"
 
+#include <mutex>
+
 std::vector<UINT> AlertCalls;
 std::vector<ShellCall> ShellCalls;
 std::vector<TrayCall> TrayCalls;
@@ -14,10 +16,7 @@ namespace {
 
 // The folder opens from a thread of its own, one for each time: the calls
 // are recorded one at a time, and counted as they come.
-struct CallsLock {
-    CallsLock() { InitializeCriticalSection(&section); }
-    CRITICAL_SECTION section;
-} ShellCallsLock;
+std::mutex ShellCallsLock;
 const HANDLE ShellCalled = CreateSemaphoreA(nullptr, 0, 1000, nullptr);
 
 } // namespace
@@ -30,10 +29,9 @@ void PlayAlert(UINT type)
 void ShellOpen(HWND owner, const char* verb, const char* file, const char* parameters, const char* directory,
                int show)
 {
-    EnterCriticalSection(&ShellCallsLock.section);
+    const std::lock_guard<std::mutex> recording(ShellCallsLock);
     ShellCalls.push_back({owner, verb ? verb : "", file ? file : "", parameters ? parameters : "",
                           directory ? directory : "", parameters == nullptr, directory == nullptr, show});
-    LeaveCriticalSection(&ShellCallsLock.section);
     ReleaseSemaphore(ShellCalled, 1, nullptr);
 }
 

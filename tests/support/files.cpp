@@ -70,7 +70,7 @@ bool RemoveTree(const std::string& path)
     return RemoveDirectoryA(path.c_str()) != 0;
 }
 
-SameObject::SameObject(HANDLE handle)
+SameObject::SameObject(HANDLE handle) : original(handle)
 {
     DuplicateHandle(GetCurrentProcess(), handle, GetCurrentProcess(), &kept, 0, FALSE, DUPLICATE_SAME_ACCESS);
 }

@@ -41,7 +41,9 @@ public:
     SameObject& operator=(const SameObject&) = delete;
 
     bool NamedBy(HANDLE handle) const;
+    // Whether the handle it was made from still names the object.
+    bool StillOpen() const { return NamedBy(original); }
 
 private:
-    HANDLE kept = nullptr;
+    HANDLE original, kept = nullptr;
 };

@@ -3,9 +3,11 @@
 #include <commctrl.h>
 
 #include <cstdlib>
+#include <cstring>
 #include <vector>
 
 #include "tests/support/files.h"
+#include "tests/support/ui.h"
 
 namespace {
 
@@ -93,22 +95,6 @@ std::string Save(const RECT& area, const char* name)
     return path;
 }
 
-// The text of a visible balloon tooltip, once `found` is one.
-BOOL CALLBACK ReadBalloon(HWND window, LPARAM found)
-{
-    char className[32] = "";
-    GetClassNameA(window, className, sizeof(className));
-    if (lstrcmpiA(className, TOOLTIPS_CLASSA) != 0 || !IsWindowVisible(window) ||
-        !(GetWindowLongA(window, GWL_STYLE) & TTS_BALLOON))
-        return TRUE;
-    // Asked of another process; the tooltip answers with its tool's text.
-    char text[512] = "";
-    DWORD_PTR length = 0;
-    SendMessageTimeoutA(window, WM_GETTEXT, sizeof(text), LPARAM(text), SMTO_ABORTIFHUNG, 1000, &length);
-    *reinterpret_cast<std::string*>(found) = text;
-    return FALSE;
-}
-
 } // namespace
 
 TrayPicture ReadTrayPicture()
@@ -194,13 +180,13 @@ std::string SaveWindowPicture(HWND window, const char* name, int margin)
 std::string WaitForBalloon(const std::string& text, DWORD timeout)
 {
     const DWORD start = GetTickCount();
-    std::string shown;
+    char shown[512];
     do {
-        shown.clear();
-        EnumWindows(ReadBalloon, LPARAM(&shown));
-        if (shown.find(text) != std::string::npos)
-            break;
-        Sleep(100);
-    } while (GetTickCount() - start < timeout);
+        shown[0] = 0;
+        // Asked of the tray's process: a tooltip answers with its tool's text.
+        if (const HWND balloon = FindProcessWindow(0, TOOLTIPS_CLASSA, true, 0))
+            SendMessageTimeoutA(balloon, WM_GETTEXT, sizeof(shown), LPARAM(shown), SMTO_ABORTIFHUNG, 1000,
+                                nullptr);
+    } while (!std::strstr(shown, text.c_str()) && GetTickCount() - start < timeout && (Sleep(100), true));
     return shown;
 }

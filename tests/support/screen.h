@@ -14,9 +14,9 @@ TrayPicture ReadTrayPicture();
 TrayPicture WaitForTrayPicture(TrayPicture picture, DWORD timeout = 5000);
 const char* Describe(TrayPicture picture);
 
-// The text of the notification the tray shows beside its icons (a tooltip of
-// the balloon style), once one shows with this text in it; what it showed
-// last, or empty, when none does by the time-out.
+// The text of the notification the tray shows beside its icons (a visible
+// tooltip), once one shows with this text in it; what it showed last, or
+// empty, when none does by the time-out.
 std::string WaitForBalloon(const std::string& text, DWORD timeout = 5000);
 
 // The display scale this test runs at, in DPI: TARNWICK_DPI where the run at
