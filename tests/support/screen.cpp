@@ -1,13 +1,9 @@
 #include "tests/support/screen.h"
 
-#include <commctrl.h>
-
 #include <cstdlib>
-#include <cstring>
 #include <vector>
 
 #include "tests/support/files.h"
-#include "tests/support/ui.h"
 
 namespace {
 
@@ -175,18 +171,4 @@ std::string SaveWindowPicture(HWND window, const char* name, int margin)
     GetWindowRect(window, &area);
     InflateRect(&area, margin, margin);
     return Save(area, name);
-}
-
-std::string WaitForBalloon(const std::string& text, DWORD timeout)
-{
-    const DWORD start = GetTickCount();
-    char shown[512];
-    do {
-        shown[0] = 0;
-        // Asked of the tray's process: a tooltip answers with its tool's text.
-        if (const HWND balloon = FindProcessWindow(0, TOOLTIPS_CLASSA, true, 0))
-            SendMessageTimeoutA(balloon, WM_GETTEXT, sizeof(shown), LPARAM(shown), SMTO_ABORTIFHUNG, 1000,
-                                nullptr);
-    } while (!std::strstr(shown, text.c_str()) && GetTickCount() - start < timeout && (Sleep(100), true));
-    return shown;
 }

@@ -14,11 +14,6 @@ TrayPicture ReadTrayPicture();
 TrayPicture WaitForTrayPicture(TrayPicture picture, DWORD timeout = 5000);
 const char* Describe(TrayPicture picture);
 
-// The text of the notification the tray shows beside its icons (a visible
-// tooltip), once one shows with this text in it; what it showed last, or
-// empty, when none does by the time-out.
-std::string WaitForBalloon(const std::string& text, DWORD timeout = 5000);
-
 // The display scale this test runs at, in DPI: TARNWICK_DPI where the run at
 // another scale sets it (tests/at_dpi.sh), else Wine's 96.
 int ExpectedDpi();

@@ -5,6 +5,7 @@
 #include <commctrl.h>
 #include <shlobj.h>
 
+#include <cstring>
 #include <map>
 
 namespace {
@@ -217,4 +218,18 @@ bool AnswerBrowser(HWND browser, const std::string& folder, const std::string& s
             return true;
     PostMessageA(browser, WM_COMMAND, IDCANCEL, 0);
     return false;
+}
+
+std::string WaitForBalloon(const std::string& text, DWORD timeout)
+{
+    const DWORD start = GetTickCount();
+    char shown[512];
+    do {
+        shown[0] = 0;
+        // Asked of the tray's process: a tooltip answers with its tool's text.
+        if (const HWND balloon = FindProcessWindow(0, TOOLTIPS_CLASSA, true, 0))
+            SendMessageTimeoutA(balloon, WM_GETTEXT, sizeof(shown), LPARAM(shown), SMTO_ABORTIFHUNG, 1000,
+                                nullptr);
+    } while (!std::strstr(shown, text.c_str()) && GetTickCount() - start < timeout && (Sleep(100), true));
+    return shown;
 }

@@ -49,6 +49,11 @@ private:
     DWORD thread;
 };
 
+// The text of the notification the tray shows beside its icons (a visible
+// tooltip), once one shows with this text in it; what it showed last, or
+// empty, when none does by the time-out.
+std::string WaitForBalloon(const std::string& text, DWORD timeout = 5000);
+
 // Pumps messages for `milliseconds`, or until `done` returns true.
 void PumpMessages(DWORD milliseconds, bool (*done)() = nullptr);
 
